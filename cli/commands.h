@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace orvanta {
+
+// Exit statuses of orvanta-cli.
+constexpr int EXIT_DONE = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+struct SendArgs {
+    std::string port;
+    std::string file;
+    std::uint32_t baud = 115200;
+};
+
+struct ReceiveArgs {
+    std::string port;             // a real port, or
+    std::string virtual_link;     // a virtual line reached through this link
+    std::string output;           // where to write the payload
+    std::string expect;           // the file the payload should equal
+    double timeout = 2.0;         // seconds of silence, once a frame has begun, that end it
+    double wait = -1;             // seconds to wait for the frame to begin (-1: no limit)
+    std::uint32_t baud = 115200;
+};
+
+int run_send(const SendArgs& args);
+int run_receive(const ReceiveArgs& args);
+
+}  // namespace orvanta

@@ -1,0 +1,107 @@
+// orvanta-cli: sends a file to a target over a serial line as one upload frame, and receives
+// such frames as a stand-in target or cable checker.
+#include <cstdlib>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+#include "serial_port.h"
+
+namespace {
+
+const char* const EXAMPLES = R"(
+Examples:
+  orvanta-cli send -p /dev/ttyUSB0 program.bin
+  orvanta-cli send -p COM3 program.bin
+  ORVANTA_PORT=/dev/ttyUSB0 orvanta-cli send program.bin
+  orvanta-cli receive --virtual /tmp/orvanta-line -o got.bin --expect program.bin
+  orvanta-cli receive -p /dev/ttyUSB1 --expect program.bin
+
+The frame on the line: the file's size as two bytes, high byte first, then the file's bytes.
+The line: 115,200 baud unless --baud says otherwise, 8 data bits, no parity, 1 stop bit, no flow
+control, DTR and RTS off. Files of more than 65,535 bytes are refused.
+Exit status: 0 done, 1 the send or receive failed, 2 usage error.)";
+
+std::string default_port()
+{
+    if (const char* env = std::getenv("ORVANTA_PORT"))
+        return env;
+#ifdef _WIN32
+    return "COM2";
+#else
+    return {};
+#endif
+}
+
+// Checks the rate before anything is opened, so a wrong one sends nothing.
+CLI::Validator baud_rate()
+{
+    return CLI::Validator(
+        [](std::string& value) -> std::string {
+            unsigned long rate = std::strtoul(value.c_str(), nullptr, 10);
+            if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
+                !orvanta::is_supported_baud(static_cast<std::uint32_t>(rate)))
+                return "unsupported baud rate " + value;
+            return {};
+        },
+        "RATE");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Sends a file to a target system over a serial line as one upload frame."};
+    app.footer(EXAMPLES);
+    app.set_version_flag("--version", "orvanta-cli " ORVANTA_VERSION);
+    app.require_subcommand(1);
+
+    orvanta::SendArgs send;
+    send.port = default_port();
+    CLI::App* send_cmd = app.add_subcommand("send", "Send FILE as one upload frame");
+    send_cmd->add_option("-p,--port", send.port,
+                         "Serial port (default: $ORVANTA_PORT"
+#ifdef _WIN32
+                         ", then COM2"
+#endif
+                         ")");
+    send_cmd->add_option("FILE", send.file, "File to send (at most 65,535 bytes)")->required();
+    send_cmd->add_option("--baud", send.baud, "Line speed (default 115200)")->check(baud_rate());
+
+    orvanta::ReceiveArgs receive;
+    CLI::App* receive_cmd =
+        app.add_subcommand("receive", "Receive one frame, as a target would, and check it");
+    auto* port_opt = receive_cmd->add_option("-p,--port", receive.port, "Serial port to read");
+    auto* virtual_opt = receive_cmd->add_option(
+        "--virtual", receive.virtual_link,
+        "Create a virtual line and link LINK to the end a sender opens (Linux, macOS)");
+    port_opt->excludes(virtual_opt);
+    receive_cmd->add_option("-o,--output", receive.output, "Write the payload to FILE");
+    receive_cmd->add_option("--expect", receive.expect, "Compare the payload with FILE");
+    receive_cmd->add_option("--timeout", receive.timeout,
+                            "Seconds of silence that end an incomplete frame (default 2)")
+        ->check(CLI::PositiveNumber);
+    receive_cmd->add_option("--wait", receive.wait,
+                            "Seconds to wait for a frame to begin (default: no limit)")
+        ->check(CLI::NonNegativeNumber);
+    receive_cmd->add_option("--baud", receive.baud, "Line speed (default 115200)")
+        ->check(baud_rate());
+
+    try {
+        app.parse(argc, argv);
+        if (send_cmd->parsed() && send.port.empty())
+            throw CLI::ValidationError("no port: give -p PORT or set ORVANTA_PORT");
+        if (send_cmd->parsed() && send.file.empty())
+            throw CLI::ValidationError("FILE is empty: name the file to send");
+        if (receive_cmd->parsed() && receive.port.empty() && receive.virtual_link.empty())
+            throw CLI::ValidationError("give -p PORT or --virtual LINK");
+    } catch (const CLI::ParseError& e) {
+        int status = app.exit(e);
+        return status == 0 ? orvanta::EXIT_DONE : orvanta::EXIT_USAGE;
+    }
+
+    if (send_cmd->parsed())
+        return orvanta::run_send(send);
+    return orvanta::run_receive(receive);
+}

@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+
+namespace orvanta {
+
+// A failure reported by the operating system: its code and its own words for it.
+struct SystemError {
+    long code = 0;      // errno, or GetLastError() for Win32 calls
+    std::string text;   // the system's message, without a trailing full stop or line end
+};
+
+// The text the C library gives for an errno value.
+SystemError errno_error(int code);
+
+// The last error of the platform's own calls (GetLastError on Windows, errno elsewhere).
+SystemError last_system_error();
+
+}  // namespace orvanta
