@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts and stops what the Windows tests and the demo run in: an X display (Xvfb), a 64-bit
-# Wine prefix with a virtual desktop, its Wine session, and a virtual null-modem cable whose ends
-# are COM2 and COM3 (COM10 reaches COM2's end too). Every other COM name points at an empty folder,
-# so that no test can reach a real serial port of the machine through Wine's fallback.
+# Wine prefix with a virtual desktop, its Wine session, a virtual null-modem cable whose ends
+# are COM2 and COM3 (COM10 reaches COM2's end too), and COM4, a line read at 115,200 baud's pace
+# (11,520 bytes a second). Every other COM name points at an empty folder, so that no test can
+# reach a real serial port of the machine through Wine's fallback.
 #
 #   scripts/wine-session.sh start    # prints the environment to use (eval it)
 #   scripts/wine-session.sh stop
@@ -12,6 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 state=${ORVANTA_WINE_STATE:-$root/build/wine}
 display=${ORVANTA_DISPLAY:-:99}
 linepair=${ORVANTA_LINEPAIR:-$root/build/native/tests/native/linepair}
+paced_line=${ORVANTA_PACED_LINE:-$root/build/native/tests/native/paced_line}
 export WINEPREFIX=$state/prefix64 WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export DISPLAY=$display
@@ -38,10 +40,15 @@ map_ports() {
   local dev=$WINEPREFIX/dosdevices
   mkdir -p "$state/no-port"
   for n in $(seq 1 20); do ln -sfn "$state/no-port" "$dev/com$n"; done
-  rm -f "$dev/com2" "$dev/com3"
+  rm -f "$dev/com2" "$dev/com3" "$dev/com4"
   "$linepair" "$dev/com2" "$dev/com3" >"$state/linepair.log" 2>&1 &
   echo $! >"$state/linepair.pid"
-  for _ in $(seq 50); do grep -q ready "$state/linepair.log" && break; sleep 0.1; done
+  "$paced_line" "$dev/com4" 11520 >"$state/paced_line.log" 2>&1 &
+  echo $! >"$state/paced_line.pid"
+  for _ in $(seq 50); do
+    grep -q ready "$state/linepair.log" && grep -q ready "$state/paced_line.log" && break
+    sleep 0.1
+  done
   ln -sfn "$dev/com2" "$dev/com10"
 }
 
@@ -66,6 +73,7 @@ case ${1:-} in
     ;;
   stop)
     stop_pid "$state/linepair.pid"
+    stop_pid "$state/paced_line.pid"
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     stop_pid "$state/xvfb.pid"

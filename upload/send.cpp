@@ -9,8 +9,16 @@ const char* const NOTHING_SENT = "\nNothing was sent.";
 std::string settings_rejected(const std::string& port_name, std::uint32_t baud,
                               const SystemError& error)
 {
-    return port_name + " did not accept the line settings (" + grouped(baud) +
-           " baud, 8 data bits, no parity, 1 stop bit): " + error.text + ".";
+    return port_name + " did not accept the line settings (" + line_settings_text(baud) +
+           "): " + error.text + ".";
+}
+
+std::string stopped_part_way(const std::string& port_name, std::size_t written, std::size_t total)
+{
+    if (written == 0)
+        return "Stopped before anything went out to " + port_name + "." + NOTHING_SENT;
+    return "Stopped: " + grouped(written) + " of " + grouped(total) + " bytes went out to " +
+           port_name + "; the target has an incomplete frame.";
 }
 
 // What the frame step leaves to say when it did not produce a frame.
@@ -42,6 +50,12 @@ std::string grouped(unsigned long long n)
     return digits;
 }
 
+std::string line_settings_text(std::uint32_t baud)
+{
+    return grouped(baud) +
+           " baud, 8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS off";
+}
+
 std::string port_error_message(const std::string& port_name)
 {
     return port_name + " port error\n";
@@ -51,7 +65,8 @@ SendOutcome send_file(SerialPort& port, const std::string& port_name, const std:
                       const SendOptions& options)
 {
     SendOutcome outcome;
-    OpenResult opened = port.open(port_name);
+    OpenResult opened =
+        port.open(port_name, options.watch ? WriteMode::Watched : WriteMode::Plain);
     if (opened.status == OpenResult::Status::Failed) {
         outcome.message = port_error_message(port_name);
         outcome.reason = opened.error.text;
@@ -78,10 +93,14 @@ SendOutcome send_file(SerialPort& port, const std::string& port_name, const std:
                 problem = frame_problem(frame, path);
             } else {
                 const std::size_t total = frame.payload + 2;
-                TransferResult sent = port.write(buffer.get(), total, options.progress);
+                const WriteWatch watch = options.watch ? *options.watch : WriteWatch{};
+                TransferResult sent = port.write(buffer.get(), total, watch);
                 outcome.written = sent.count;
                 if (sent.count == total && !sent.error) {
                     outcome.result = SendOutcome::Result::Sent;
+                } else if (watch.stopped()) {
+                    outcome.result = SendOutcome::Result::Stopped;
+                    problem = stopped_part_way(port_name, sent.count, total);
                 } else {
                     std::string why = sent.error ? sent.error->text
                                                  : std::string("the port stopped taking data");

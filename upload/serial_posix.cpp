@@ -55,6 +55,17 @@ const BaudCode* find_baud(std::uint32_t rate)
 // Pieces of this size keep the driver's queue filled while progress is reported between them.
 constexpr std::size_t WRITE_PIECE = 4096;
 
+// Bytes the driver holds that have not left yet.
+std::size_t queued_output(int fd)
+{
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued < 0)
+        return 0;
+    return static_cast<std::size_t>(queued);
+}
+
+std::size_t gone(std::size_t handed, std::size_t queued) { return handed > queued ? handed - queued : 0; }
+
 }  // namespace
 
 
@@ -64,7 +75,8 @@ SerialPort::~SerialPort() { close(); }
 
 bool SerialPort::is_open() const { return fd_ >= 0; }
 
-OpenResult SerialPort::open(const std::string& name)
+// Every write here can be followed and stopped, so both modes open the same way.
+OpenResult SerialPort::open(const std::string& name, WriteMode)
 {
     close();
     // O_NONBLOCK only so that the open does not wait for a modem's carrier.
@@ -118,32 +130,40 @@ std::optional<SystemError> SerialPort::configure(std::uint32_t baud)
     return std::nullopt;
 }
 
-TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size,
-                                 const WriteProgress& progress)
+TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size, const WriteWatch& watch)
 {
-    TransferResult result;
-    while (result.count < size) {
-        std::size_t piece = size - result.count < WRITE_PIECE ? size - result.count : WRITE_PIECE;
-        ssize_t n = ::write(fd_, data + result.count, piece);
+    std::size_t handed = 0;
+    std::optional<SystemError> error;
+    // Blocking pieces keep the driver's queue filled, so the line has no gap between bytes.
+    while (handed < size && !error) {
+        if (watch.stopped()) {
+            error = errno_error(EINTR);
+            break;
+        }
+        std::size_t piece = size - handed < WRITE_PIECE ? size - handed : WRITE_PIECE;
+        ssize_t n = ::write(fd_, data + handed, piece);
         if (n < 0) {
             // EINTR is not retried: a signal during a send is how the user stops it.
-            result.error = last_system_error();
-            return result;
+            error = last_system_error();
+            break;
         }
-        result.count += static_cast<std::size_t>(n);
-        if (progress) {
-            int queued = 0;
-            if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0)
-                queued = 0;
-            std::size_t left = static_cast<std::size_t>(queued);
-            progress(result.count > left ? result.count - left : 0);
-        }
+        handed += static_cast<std::size_t>(n);
+        if (watch.progress)
+            watch.progress(gone(handed, queued_output(fd_)));
     }
-    if (tcdrain(fd_) != 0)
-        result.error = last_system_error();
-    else if (progress)
-        progress(result.count);
-    return result;
+    if (!error && watch.stopped())
+        error = errno_error(EINTR);
+    if (!error && tcdrain(fd_) != 0)
+        error = last_system_error();
+    if (error) {
+        // What is still queued will not go out: drop it, so that close does not wait for it.
+        std::size_t left = gone(handed, queued_output(fd_));
+        tcflush(fd_, TCOFLUSH);
+        return {left, error};
+    }
+    if (watch.progress)
+        watch.progress(size);
+    return {size, std::nullopt};
 }
 
 TransferResult read_fd(int fd, std::uint8_t* data, std::size_t size, int timeout_ms)

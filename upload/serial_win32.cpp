@@ -1,6 +1,8 @@
 // The serial port on Windows: CreateFileA, one DCB built from constants, SetCommState,
-// WriteFile, CloseHandle. The send path makes no other call on the port: no time-outs,
+// WriteFile, CloseHandle. A Plain port's send makes no other call on the port: no time-outs,
 // queue sizes, purges or modem-line calls, so the write runs under the port's own time-outs.
+// Only a Watched port (the command line's) is opened for overlapped I/O, so that its one
+// WriteFile can be followed and cancelled from the thread that issued it.
 #include "serial_port.h"
 
 #include <windows.h>
@@ -39,6 +41,137 @@ std::string trimmed(std::string text)
     return text;
 }
 
+// A manual-reset event for one overlapped request; closed with the object.
+class Event {
+public:
+    Event() : handle_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Event()
+    {
+        if (handle_)
+            CloseHandle(handle_);
+    }
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// How often a watched write looks at the driver's queue and at the stop flag.
+constexpr DWORD WATCH_INTERVAL_MS = 100;
+
+// Bytes the driver has yet to send. Drivers that count the bytes of a pending write here tell
+// how far it has got; others show only their own buffer.
+std::size_t queued_output(HANDLE h)
+{
+    DWORD errors = 0;
+    COMSTAT status = {};
+    return ClearCommError(h, &errors, &status) ? status.cbOutQue : 0;
+}
+
+SystemError stopped_by_user() { return {ERROR_OPERATION_ABORTED, "stopped"}; }
+
+// Gives up the rest of a write: the pending request (CancelIo, which XP has, works because this
+// thread issued it; Wine needs it too) and whatever the driver has queued.
+void abandon(HANDLE h)
+{
+    CancelIo(h);
+    PurgeComm(h, PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+// Follows one write under way: reports how far it has got, and gives it up once the stop flag
+// is set.
+class WriteFollower {
+public:
+    WriteFollower(HANDLE h, std::size_t size, const WriteWatch& watch)
+        : h_(h), size_(size), watch_(watch)
+    {
+    }
+
+    // Looks at the driver's queue once: the bytes still queued, or nothing once given up.
+    std::optional<std::size_t> look()
+    {
+        std::size_t queued = queued_output(h_);
+        if (watch_.stopped()) {
+            left_ = queued;
+            stopped_ = true;
+            abandon(h_);
+            return std::nullopt;
+        }
+        if (queued > 0 && queued <= size_)
+            report(size_ - queued);
+        return queued;
+    }
+
+    bool stopped() const { return stopped_; }
+
+    // Of what the driver took, what went out: not what was still queued when given up.
+    std::size_t gone(std::size_t taken) const
+    {
+        std::size_t most = left_ < size_ ? size_ - left_ : 0;
+        return taken < most ? taken : most;
+    }
+
+    void report(std::size_t done) const
+    {
+        if (watch_.progress)
+            watch_.progress(done);
+    }
+
+private:
+    HANDLE h_;
+    std::size_t size_;
+    const WriteWatch& watch_;
+    bool stopped_ = false;
+    std::size_t left_ = 0;
+};
+
+// The whole frame in one overlapped WriteFile, so the driver holds all of it and the line has no
+// gap, while this thread follows it.
+TransferResult watched_write(HANDLE h, const std::uint8_t* data, std::size_t size,
+                             const WriteWatch& watch)
+{
+    TransferResult result;
+    if (watch.stopped()) {
+        result.error = stopped_by_user();
+        return result;
+    }
+    // No time-out: whatever an earlier program left set would cut the frame short; a write that
+    // cannot finish is the user's to stop.
+    COMMTIMEOUTS no_timeouts = {};
+    Event done;
+    OVERLAPPED request = {};
+    request.hEvent = done.get();
+    if (!done.get() || !SetCommTimeouts(h, &no_timeouts) ||
+        (!WriteFile(h, data, static_cast<DWORD>(size), nullptr, &request) &&
+         GetLastError() != ERROR_IO_PENDING)) {
+        result.error = last_system_error();
+        return result;
+    }
+
+    WriteFollower follow(h, size, watch);
+    while (WaitForSingleObject(done.get(), WATCH_INTERVAL_MS) == WAIT_TIMEOUT && follow.look()) {
+    }
+    DWORD taken = 0;
+    const bool completed = GetOverlappedResult(h, &request, &taken, TRUE) != 0;
+    if (!completed && !follow.stopped()) {
+        result.error = last_system_error();
+        abandon(h);
+    }
+    // The request completes once the driver has taken the last byte; wait until it has left.
+    if (completed) {
+        for (auto queued = follow.look(); queued && *queued > 0; queued = follow.look())
+            Sleep(WATCH_INTERVAL_MS);
+    }
+    if (follow.stopped())
+        result.error = stopped_by_user();
+    result.count = follow.gone(taken);
+    if (!result.error && result.count == size)
+        follow.report(size);
+    return result;
+}
+
 }  // namespace
 
 SystemError last_system_error()
@@ -56,11 +189,12 @@ SerialPort::~SerialPort() { close(); }
 
 bool SerialPort::is_open() const { return as_handle(handle_) != INVALID_HANDLE_VALUE; }
 
-OpenResult SerialPort::open(const std::string& name)
+OpenResult SerialPort::open(const std::string& name, WriteMode mode)
 {
     close();
+    const DWORD flags = mode == WriteMode::Watched ? FILE_FLAG_OVERLAPPED : 0;
     HANDLE h = CreateFileA(win32_device_path(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
+                           nullptr, OPEN_EXISTING, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return {OpenResult::Status::Failed, last_system_error()};
     // A disk file's path typed as the port name opens too; writing the frame would overwrite it.
@@ -69,6 +203,7 @@ OpenResult SerialPort::open(const std::string& name)
         return {OpenResult::Status::NotSerial, {}};
     }
     handle_ = h;
+    mode_ = mode;
     return {OpenResult::Status::Opened, {}};
 }
 
@@ -80,17 +215,18 @@ std::optional<SystemError> SerialPort::configure(std::uint32_t baud)
     return std::nullopt;
 }
 
-TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size,
-                                 const WriteProgress& progress)
+TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size, const WriteWatch& watch)
 {
+    if (mode_ == WriteMode::Watched)
+        return watched_write(as_handle(handle_), data, size, watch);
     // One WriteFile of the whole frame keeps the driver's queue full from first byte to last.
     DWORD written = 0;
     TransferResult result;
     if (!WriteFile(as_handle(handle_), data, static_cast<DWORD>(size), &written, nullptr))
         result.error = last_system_error();
     result.count = written;
-    if (progress)
-        progress(written);
+    if (watch.progress)
+        watch.progress(written);
     return result;
 }
 

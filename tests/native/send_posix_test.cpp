@@ -183,11 +183,48 @@ TEST(Send, ProgressRisesToTheWholeFrame)
     PtyLine line;
     std::vector<std::size_t> seen;
     SendOptions options;
-    options.progress = [&seen](std::size_t done) { seen.push_back(done); };
+    options.watch = WriteWatch{[&seen](std::size_t done) { seen.push_back(done); }};
     send(line.path(), dir.write("f.bin", pattern(20000)), options);
     ASSERT_FALSE(seen.empty());
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     EXPECT_EQ(seen.back(), 20002u);
+}
+
+// A stop, as Ctrl-C gives it, ends the write where it is: the rest of the frame never reaches
+// the line, the outcome says how far it got, and the port is free for the next send at once.
+TEST(Send, AStopEndsTheWriteAndFreesThePort)
+{
+    ScratchDir dir;
+    std::string file = dir.write("f.bin", pattern(20000));
+    std::string small = dir.write("small.bin", pattern(10));
+    struct Case {
+        const char* when;
+        std::size_t stop_at;  // progress at which the stop comes (0: before the write)
+        const char* says;
+    };
+    const Case cases[] = {
+        {"before the write", 0, "Stopped before anything went out to "},
+        {"after the first piece", 1, "Stopped: 4,096 of 20,002 bytes went out to "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.when);
+        PtyLine line;
+        std::atomic<bool> stop{c.stop_at == 0};
+        SendOptions options;
+        options.watch = WriteWatch{[&](std::size_t done) {
+                                       if (done >= c.stop_at)
+                                           stop = true;
+                                   },
+                                   &stop};
+        SendOutcome outcome = send(line.path(), file, options);
+        EXPECT_EQ(outcome.result, SendOutcome::Result::Stopped);
+        EXPECT_EQ(outcome.message.find(c.says + line.path()), 0u) << outcome.message;
+        const std::size_t arrived = line.received().size();
+        EXPECT_LE(arrived, outcome.written);
+
+        EXPECT_EQ(send(line.path(), small).result, SendOutcome::Result::Sent);
+        EXPECT_EQ(line.received().size(), arrived + 12);
+    }
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "com_line.h"
@@ -23,14 +26,15 @@ struct SendResult {
     std::vector<std::uint8_t> line;
 };
 
-SendResult send_and_read(const std::string& port, const std::string& file)
+SendResult send_and_read(const std::string& port, const std::string& file,
+                         const SendOptions& options = {})
 {
     ComReader reader;
     EXPECT_TRUE(reader.ok()) << "COM3 does not open: is the virtual cable running?";
     SendResult result;
     std::thread sender([&] {
         SerialPort place;
-        result.outcome = send_file(place, port, file);
+        result.outcome = send_file(place, port, file, options);
         EXPECT_FALSE(place.is_open());
     });
     result.line = reader.received();
@@ -168,6 +172,54 @@ TEST(SendWin32, RefusalsLeaveTheLineSilent)
     EXPECT_NE(refused.outcome.message.find("Could not open " + missing), std::string::npos)
         << refused.outcome.message;
     EXPECT_TRUE(refused.line.empty());
+}
+
+// The command line's send: one overlapped WriteFile that it follows and can stop.
+TEST(SendWin32, AWatchedSendPutsTheSameFrameOnTheLine)
+{
+    ScratchDir dir;
+    auto bytes = pattern(30000, 5);
+    std::vector<std::size_t> seen;
+    SendOptions options;
+    options.watch = WriteWatch{[&seen](std::size_t done) { seen.push_back(done); }};
+    SendResult sent = send_and_read("COM2", dir.write("f.bin", bytes), options);
+    EXPECT_EQ(sent.outcome.result, SendOutcome::Result::Sent) << sent.outcome.message;
+    EXPECT_EQ(sent.line, frame_of(bytes));
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), 30002u);
+}
+
+// COM4 is read at 11,520 bytes a second: the whole frame would take 5.7 s. A stop half a second
+// in ends the pending write at once and leaves the port to the next send.
+TEST(SendWin32, AStopEndsAWatchedWriteOnASlowLine)
+{
+    ScratchDir dir;
+    std::string file = dir.write("f.bin", pattern(65535));
+    std::atomic<bool> stop{false};
+    SendOptions options;
+    options.watch = WriteWatch{{}, &stop};
+    std::thread user([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    SerialPort place;
+    SendOutcome outcome = send_file(place, "COM4", file, options);
+    const auto took = std::chrono::steady_clock::now() - start;
+    user.join();
+    EXPECT_EQ(outcome.result, SendOutcome::Result::Stopped) << outcome.message;
+    EXPECT_LT(outcome.written, 65537u);
+    EXPECT_NE(outcome.message.find("the target has an incomplete frame"), std::string::npos)
+        << outcome.message;
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_FALSE(place.is_open());
+
+    SendOutcome next = send_file(place, "COM4", dir.write("small.bin", pattern(10)), options);
+    EXPECT_EQ(next.result, SendOutcome::Result::Stopped) << "the stop flag is still set";
+    stop = false;
+    next = send_file(place, "COM4", dir.path("small.bin"), options);
+    EXPECT_EQ(next.result, SendOutcome::Result::Sent) << next.message;
 }
 
 }  // namespace

@@ -1,0 +1,78 @@
+// paced_line: a virtual serial line whose far end is read no faster than a real line carries
+// bytes, for tests that watch a send take its time. A sender opens LINK as its port; this program
+// reads the other end at RATE bytes per second (11520 is 115,200 baud with 10 bits a byte) and
+// appends what it reads to OUT, if given. Runs until SIGTERM or SIGINT, then removes LINK.
+//
+//   paced_line LINK RATE [OUT]
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "virtual_line.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopping = 0;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3 || argc > 4 || std::atoi(argv[2]) <= 0) {
+        std::fprintf(stderr, "usage: paced_line LINK RATE [OUT]\n");
+        return 2;
+    }
+    const double rate = std::atoi(argv[2]);
+    std::unique_ptr<std::FILE, FileCloser> out(argc == 4 ? std::fopen(argv[3], "ab") : nullptr);
+    if (argc == 4 && !out) {
+        std::perror(argv[3]);
+        return 1;
+    }
+    struct sigaction action = {};
+    action.sa_handler = [](int) { stopping = 1; };
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    orvanta::VirtualLine line;
+    std::string problem = line.create(argv[1]);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "paced_line: %s\n", problem.c_str());
+        return 1;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+
+    // Reads what the elapsed time allows, in small steps, so the pace holds within 10 ms.
+    const auto start = std::chrono::steady_clock::now();
+    double taken = 0;
+    while (!stopping) {
+        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        double allowed = rate * elapsed.count() - taken;
+        std::uint8_t chunk[4096];
+        std::size_t want = allowed < 1 ? 0 : allowed < sizeof chunk ? std::size_t(allowed) : sizeof chunk;
+        if (want == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        orvanta::TransferResult got = line.read(chunk, want, 10);
+        if (got.count == 0) {
+            // An idle line builds up no allowance: the pace restarts with the next byte.
+            taken = rate * elapsed.count();
+            continue;
+        }
+        taken += static_cast<double>(got.count);
+        if (out) {
+            std::fwrite(chunk, 1, got.count, out.get());
+            std::fflush(out.get());
+        }
+    }
+    return 0;
+}
