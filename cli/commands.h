@@ -8,11 +8,17 @@ namespace orvanta {
 constexpr int EXIT_DONE = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
+constexpr int EXIT_INTERRUPTED = 130;  // stopped with Ctrl-C, as shells report SIGINT
+
+// How much a command says: Quiet only errors, Verbose also the line settings and the port's
+// identity.
+enum class Verbosity { Quiet, Normal, Verbose };
 
 struct SendArgs {
     std::string port;
     std::string file;
     std::uint32_t baud = 115200;
+    Verbosity verbosity = Verbosity::Normal;
 };
 
 struct ReceiveArgs {
@@ -23,9 +29,11 @@ struct ReceiveArgs {
     double timeout = 2.0;         // seconds of silence, once a frame has begun, that end it
     double wait = -1;             // seconds to wait for the frame to begin (-1: no limit)
     std::uint32_t baud = 115200;
+    Verbosity verbosity = Verbosity::Normal;
 };
 
 int run_send(const SendArgs& args);
 int run_receive(const ReceiveArgs& args);
+int run_ports(Verbosity verbosity);
 
 }  // namespace orvanta

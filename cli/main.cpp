@@ -1,5 +1,5 @@
-// orvanta-cli: sends a file to a target over a serial line as one upload frame, and receives
-// such frames as a stand-in target or cable checker.
+// orvanta-cli: sends a file to a target over a serial line as one upload frame, lists the
+// machine's serial ports, and receives frames as a stand-in target or cable checker.
 #include <cstdlib>
 #include <string>
 
@@ -12,16 +12,18 @@ namespace {
 
 const char* const EXAMPLES = R"(
 Examples:
+  orvanta-cli ports
   orvanta-cli send -p /dev/ttyUSB0 program.bin
-  orvanta-cli send -p COM3 program.bin
+  orvanta-cli send -p COM3 --baud 57600 program.bin
   ORVANTA_PORT=/dev/ttyUSB0 orvanta-cli send program.bin
   orvanta-cli receive --virtual /tmp/orvanta-line -o got.bin --expect program.bin
   orvanta-cli receive -p /dev/ttyUSB1 --expect program.bin
 
 The frame on the line: the file's size as two bytes, high byte first, then the file's bytes.
 The line: 115,200 baud unless --baud says otherwise, 8 data bits, no parity, 1 stop bit, no flow
-control, DTR and RTS off. Files of more than 65,535 bytes are refused.
-Exit status: 0 done, 1 the send or receive failed, 2 usage error.)";
+control, DTR and RTS off. Files of more than 65,535 bytes are refused. Progress shows on stderr
+when it is a terminal; Ctrl-C stops a send and says how much went out.
+Exit status: 0 done, 1 the send or receive failed, 2 usage error, 130 stopped with Ctrl-C.)";
 
 std::string default_port()
 {
@@ -56,6 +58,16 @@ int main(int argc, char** argv)
     app.footer(EXAMPLES);
     app.set_version_flag("--version", "orvanta-cli " ORVANTA_VERSION);
     app.require_subcommand(1);
+    app.fallthrough();  // -q and -v may come after the subcommand too
+
+    bool quiet = false;
+    bool verbose = false;
+    auto* quiet_opt = app.add_flag("-q,--quiet", quiet, "Say nothing but errors");
+    app.add_flag("-v,--verbose", verbose,
+                 "Also show the port's identity and the line settings applied")
+        ->excludes(quiet_opt);
+
+    app.add_subcommand("ports", "List this machine's serial ports; (busy) marks a held one");
 
     orvanta::SendArgs send;
     send.port = default_port();
@@ -101,7 +113,16 @@ int main(int argc, char** argv)
         return status == 0 ? orvanta::EXIT_DONE : orvanta::EXIT_USAGE;
     }
 
-    if (send_cmd->parsed())
+    const orvanta::Verbosity verbosity = quiet     ? orvanta::Verbosity::Quiet
+                                         : verbose ? orvanta::Verbosity::Verbose
+                                                   : orvanta::Verbosity::Normal;
+    if (send_cmd->parsed()) {
+        send.verbosity = verbosity;
         return orvanta::run_send(send);
-    return orvanta::run_receive(receive);
+    }
+    if (receive_cmd->parsed()) {
+        receive.verbosity = verbosity;
+        return orvanta::run_receive(receive);
+    }
+    return orvanta::run_ports(verbosity);
 }

@@ -6,6 +6,7 @@
 #include "frame_parser.h"
 #include "send.h"
 #include "serial_port.h"
+#include "verbose_report.h"
 #include "virtual_line.h"
 
 namespace orvanta {
@@ -39,9 +40,10 @@ bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
     return std::fclose(f) == 0 && ok;
 }
 
-// Says whether the payload equals the expected file, and where it first differs if not.
+// Says whether the payload equals the expected file, and where it first differs if not; a
+// match goes unsaid when quiet.
 bool report_comparison(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& want,
-                       const std::string& name)
+                       const std::string& name, bool quiet)
 {
     std::size_t common = got.size() < want.size() ? got.size() : want.size();
     for (std::size_t i = 0; i < common; ++i) {
@@ -56,7 +58,8 @@ bool report_comparison(const std::vector<std::uint8_t>& got, const std::vector<s
                     grouped(got.size()).c_str(), grouped(want.size()).c_str());
         return false;
     }
-    std::printf("matches %s\n", name.c_str());
+    if (!quiet)
+        std::printf("matches %s\n", name.c_str());
     return true;
 }
 
@@ -87,6 +90,7 @@ std::string receive_frame(const Reader& read, FrameParser& frame, const ReceiveA
 
 int run_receive(const ReceiveArgs& args)
 {
+    const bool quiet = args.verbosity == Verbosity::Quiet;
     std::vector<std::uint8_t> expected;
     if (!args.expect.empty() && !read_file(args.expect, expected)) {
         std::fprintf(stderr, "cannot read %s: %s\n", args.expect.c_str(),
@@ -103,10 +107,13 @@ int run_receive(const ReceiveArgs& args)
             std::fprintf(stderr, "%s\n", problem.c_str());
             return EXIT_FAILED;
         }
-        std::fprintf(stderr, "virtual line ready: send to %s (%s)\n", args.virtual_link.c_str(),
-                     line.device().c_str());
+        if (!quiet)
+            std::fprintf(stderr, "virtual line ready: send to %s (%s)\n",
+                         args.virtual_link.c_str(), line.device().c_str());
         read = [&line](std::uint8_t* d, std::size_t n, int t) { return line.read(d, n, t); };
     } else {
+        if (args.verbosity == Verbosity::Verbose)
+            report_port_and_line(args.port, args.baud);
         OpenResult opened = port.open(args.port);
         if (opened.status != OpenResult::Status::Opened) {
             std::fprintf(stderr, "%s\n",
@@ -130,11 +137,14 @@ int run_receive(const ReceiveArgs& args)
         std::fprintf(stderr, "%s\n", problem.c_str());
         return EXIT_FAILED;
     }
-    std::printf("received %s bytes (count bytes %02X %02X)\n", grouped(frame.payload().size()).c_str(),
-                static_cast<unsigned>(frame.count() >> 8), static_cast<unsigned>(frame.count() & 0xFF));
+    if (!quiet)
+        std::printf("received %s bytes (count bytes %02X %02X)\n",
+                    grouped(frame.payload().size()).c_str(),
+                    static_cast<unsigned>(frame.count() >> 8),
+                    static_cast<unsigned>(frame.count() & 0xFF));
     bool ok = true;
     if (!args.expect.empty())
-        ok = report_comparison(frame.payload(), expected, args.expect);
+        ok = report_comparison(frame.payload(), expected, args.expect, quiet);
     if (!args.output.empty() && !write_file(args.output, frame.payload())) {
         std::fprintf(stderr, "cannot write %s: %s\n", args.output.c_str(),
                      errno_error(errno).text.c_str());

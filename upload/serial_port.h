@@ -24,8 +24,8 @@ struct TransferResult {
     std::optional<SystemError> error;   // set when the system reported a failure
 };
 
-// Called while a write is under way with the bytes that have left so far.
-using WriteProgress = std::function<void(std::size_t done)>;
+// Called while a write is under way with the bytes that have left so far, of the total.
+using WriteProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // How the port's writes run. Plain: one blocking write and no other call on the port while it
 // runs (the dialog's send). Watched: the writer can follow the write and stop it part-way (the

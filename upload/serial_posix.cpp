@@ -149,7 +149,7 @@ TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size, con
         }
         handed += static_cast<std::size_t>(n);
         if (watch.progress)
-            watch.progress(gone(handed, queued_output(fd_)));
+            watch.progress(gone(handed, queued_output(fd_)), size);
     }
     if (!error && watch.stopped())
         error = errno_error(EINTR);
@@ -162,7 +162,7 @@ TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size, con
         return {left, error};
     }
     if (watch.progress)
-        watch.progress(size);
+        watch.progress(size, size);
     return {size, std::nullopt};
 }
 

@@ -116,7 +116,7 @@ public:
     void report(std::size_t done) const
     {
         if (watch_.progress)
-            watch_.progress(done);
+            watch_.progress(done, size_);
     }
 
 private:
@@ -226,7 +226,7 @@ TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size, con
         result.error = last_system_error();
     result.count = written;
     if (watch.progress)
-        watch.progress(written);
+        watch.progress(written, size);
     return result;
 }
 

@@ -2,15 +2,7 @@
 # orvanta-cli end to end on a virtual line: send against receive, exit statuses, messages.
 set -u
 cli=$1
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
-failures=0 passes=0
-
-check() {  # check NAME COMMAND...: counts a pass when the command succeeds
-  local name=$1; shift
-  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "FAILED: $name"; fi
-}
-contains() { grep -qF -- "$2" "$1" || { echo "'$2' not in $1:"; cat "$1"; return 1; }; }
+. "$(dirname "$0")/lib.sh"
 
 # Starts a receiver on a virtual line at $work/line and waits until a sender can open it.
 receive() {
@@ -77,5 +69,4 @@ check "unknown option" usage send --bogus
 "$cli" --version >"$work/v"; check "version" contains "$work/v" "orvanta-cli 1."
 "$cli" --help >"$work/h"; check "help has examples" contains "$work/h" "orvanta-cli send -p /dev/ttyUSB0"
 
-echo "$passes passed, $failures failed"
-[ $failures -eq 0 ]
+finish

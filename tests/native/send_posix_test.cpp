@@ -183,7 +183,7 @@ TEST(Send, ProgressRisesToTheWholeFrame)
     PtyLine line;
     std::vector<std::size_t> seen;
     SendOptions options;
-    options.watch = WriteWatch{[&seen](std::size_t done) { seen.push_back(done); }};
+    options.watch = WriteWatch{[&seen](std::size_t done, std::size_t) { seen.push_back(done); }};
     send(line.path(), dir.write("f.bin", pattern(20000)), options);
     ASSERT_FALSE(seen.empty());
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
@@ -211,7 +211,7 @@ TEST(Send, AStopEndsTheWriteAndFreesThePort)
         PtyLine line;
         std::atomic<bool> stop{c.stop_at == 0};
         SendOptions options;
-        options.watch = WriteWatch{[&](std::size_t done) {
+        options.watch = WriteWatch{[&](std::size_t done, std::size_t) {
                                        if (done >= c.stop_at)
                                            stop = true;
                                    },

@@ -181,7 +181,7 @@ TEST(SendWin32, AWatchedSendPutsTheSameFrameOnTheLine)
     auto bytes = pattern(30000, 5);
     std::vector<std::size_t> seen;
     SendOptions options;
-    options.watch = WriteWatch{[&seen](std::size_t done) { seen.push_back(done); }};
+    options.watch = WriteWatch{[&seen](std::size_t done, std::size_t) { seen.push_back(done); }};
     SendResult sent = send_and_read("COM2", dir.write("f.bin", bytes), options);
     EXPECT_EQ(sent.outcome.result, SendOutcome::Result::Sent) << sent.outcome.message;
     EXPECT_EQ(sent.line, frame_of(bytes));

@@ -1,0 +1,112 @@
+#include "port_list.h"
+
+#include <algorithm>
+#include <cctype>
+#ifndef _WIN32
+#include <filesystem>
+#endif
+
+namespace orvanta {
+
+namespace {
+
+bool is_digit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+// Digits from i up to the first non-digit, without leading zeros.
+std::string number_at(const std::string& s, std::size_t& i)
+{
+    std::size_t start = i;
+    while (i < s.size() && is_digit(s[i]))
+        ++i;
+    std::size_t first = s.find_first_not_of('0', start);
+    return first < i ? s.substr(first, i - first) : std::string();
+}
+
+bool natural_less(const std::string& a, const std::string& b)
+{
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (is_digit(a[i]) && is_digit(b[j])) {
+            // Without leading zeros, the longer number is the larger.
+            std::string x = number_at(a, i), y = number_at(b, j);
+            if (x.size() != y.size())
+                return x.size() < y.size();
+            if (x != y)
+                return x < y;
+        } else if (a[i] != b[j]) {
+            return a[i] < b[j];
+        } else {
+            ++i;
+            ++j;
+        }
+    }
+    if (a.size() - i != b.size() - j)
+        return a.size() - i < b.size() - j;
+    return a < b;  // equal as numbers ("COM02", "COM2"): still one order
+}
+
+#ifdef _WIN32
+// COM names: any letter case, with or without the device namespace prefix.
+std::string plain_com_name(std::string name)
+{
+    if (name.compare(0, 4, "\\\\.\\") == 0)
+        name.erase(0, 4);
+    for (char& c : name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+#endif
+
+bool same_port(const std::string& a, const std::string& b)
+{
+#ifdef _WIN32
+    return plain_com_name(a) == plain_com_name(b);
+#else
+    std::error_code ignored;
+    return a == b || std::filesystem::equivalent(a, b, ignored);
+#endif
+}
+
+}  // namespace
+
+std::string port_identity(const PortInfo& port)
+{
+    std::string text;
+    auto add = [&text](const std::string& label, const std::string& value) {
+        if (!value.empty())
+            text += (text.empty() ? "" : ", ") + label + value;
+    };
+    add("", port.product);
+    add("USB ", port.usb_id);
+    add("serial number ", port.serial_number);
+    add("driver ", port.driver);
+    add("", port.stable_name);
+    return text;
+}
+
+std::string port_line(const PortInfo& port)
+{
+    std::string line = port.name;
+    if (port.busy)
+        line += " (busy)";
+    std::string identity = port_identity(port);
+    if (!identity.empty())
+        line += "  " + identity;
+    return line;
+}
+
+std::optional<PortInfo> find_port(const std::string& name)
+{
+    for (PortInfo& port : list_ports())
+        if (same_port(name, port.name))
+            return port;
+    return std::nullopt;
+}
+
+void sort_by_name(std::vector<PortInfo>& ports)
+{
+    std::sort(ports.begin(), ports.end(),
+              [](const PortInfo& a, const PortInfo& b) { return natural_less(a.name, b.name); });
+}
+
+}  // namespace orvanta

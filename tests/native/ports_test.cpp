@@ -1,0 +1,101 @@
+// The port list: the Linux rules on a fake sysfs, /dev and /proc (tests/fixtures/linux-ports),
+// a busy port found through the real /proc, and the order ports are listed in.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "port_list_linux.h"
+#include "serial_port.h"
+#include "test_files.h"
+
+namespace orvanta {
+namespace {
+
+const std::string FIXTURE = ORVANTA_FIXTURES "/linux-ports";
+
+std::vector<std::string> lines_of(const std::vector<PortInfo>& ports, const std::string& root)
+{
+    std::vector<std::string> lines;
+    for (const PortInfo& port : ports) {
+        std::string line = port_line(port);
+        for (std::size_t at; (at = line.find(root)) != std::string::npos;)
+            line.erase(at, root.size());
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Left out: ttyUSB1 (no /dev node), ttyS1 (an 8250 placeholder, type 0), tty1 (a console).
+// ttyACM1 is open in process 4242; ttyS0 only in "self", which is no process number.
+TEST(PortList, LinuxRulesOnAFakeTree)
+{
+    LinuxRoots roots{FIXTURE + "/sys", FIXTURE + "/dev", FIXTURE + "/proc"};
+    const std::vector<std::string> expected = {
+        "/dev/ttyACM0  Arduino (www.arduino.cc), USB 2341:0043, serial number "
+        "85736323838351F0D1C1, driver cdc_acm, "
+        "/dev/serial/by-id/usb-Arduino__www.arduino.cc__0043_85736323838351F0D1C1-if00",
+        "/dev/ttyACM1 (busy)  USB 1a86:55d4, driver cdc_acm",
+        "/dev/ttyAMA0  driver uart-pl011",
+        "/dev/ttyS0  driver serial",
+        "/dev/ttyUSB0  FTDI FT232R USB UART, USB 0403:6001, serial number A50285BI, driver "
+        "ftdi_sio, /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+    };
+    EXPECT_EQ(lines_of(list_linux_ports(roots), FIXTURE), expected);
+}
+
+TEST(PortList, MissingRootsListNothing)
+{
+    test::ScratchDir empty;
+    LinuxRoots roots{empty.path("sys"), empty.path("dev"), empty.path("proc")};
+    EXPECT_TRUE(list_linux_ports(roots).empty());
+}
+
+// The fixture's ttyUSB0, with its /dev node pointing at a real pty: busy exactly while a
+// SerialPort of this process holds it.
+TEST(PortList, APortHeldOpenIsBusy)
+{
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    close(slave);
+    test::ScratchDir dev;
+    std::filesystem::create_symlink(name, dev.path("ttyUSB0"));
+    LinuxRoots roots{FIXTURE + "/sys", dev.path(""), "/proc"};
+
+    auto busy = [&roots]() {
+        std::vector<PortInfo> ports = list_linux_ports(roots);
+        return ports.size() == 1 && ports[0].busy;
+    };
+    EXPECT_FALSE(busy());
+    {
+        SerialPort holder;
+        ASSERT_EQ(holder.open(dev.path("ttyUSB0")).status, OpenResult::Status::Opened);
+        EXPECT_TRUE(busy());
+    }
+    EXPECT_FALSE(busy());
+    close(master);
+}
+
+TEST(PortList, NaturalOrder)
+{
+    const std::vector<std::string> names = {"COM10", "COM2", "/dev/ttyS10", "COM1", "/dev/ttyS9",
+                                            "/dev/ttyS010", "/dev/ttyACM0", "COM02"};
+    std::vector<PortInfo> ports;
+    for (const std::string& name : names)
+        ports.push_back(PortInfo{name, {}, {}, {}, {}, {}, false});
+    sort_by_name(ports);
+    std::vector<std::string> sorted;
+    for (const PortInfo& port : ports)
+        sorted.push_back(port.name);
+    const std::vector<std::string> expected = {"/dev/ttyACM0", "/dev/ttyS9", "/dev/ttyS010",
+                                               "/dev/ttyS10",  "COM1",       "COM02",
+                                               "COM2",         "COM10"};
+    EXPECT_EQ(sorted, expected);
+}
+
+}  // namespace
+}  // namespace orvanta
