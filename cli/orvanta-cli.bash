@@ -1,0 +1,43 @@
+# bash completion for orvanta-cli: commands, options, the rates --baud takes, and for -p the
+# ports that `orvanta-cli ports` lists.
+_orvanta_cli()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
+    local command="" word
+    for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
+        case $word in ports|send|receive) command=$word; break ;; esac
+    done
+
+    local common="-q --quiet -v --verbose -h --help"
+    case $prev in
+        -p|--port)
+            local ports
+            ports=$("${COMP_WORDS[0]}" -q ports 2>/dev/null | cut -d' ' -f1)
+            COMPREPLY=($(compgen -W "$ports" -- "$cur"))
+            # A virtual line's link is a path too.
+            [[ $cur == */* ]] && COMPREPLY+=($(compgen -f -- "$cur"))
+            return ;;
+        --baud)
+            COMPREPLY=($(compgen -W "1200 2400 4800 9600 19200 38400 57600 115200 230400 460800 921600" -- "$cur"))
+            return ;;
+        -o|--output|--expect|--virtual)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return ;;
+        --timeout|--wait)
+            return ;;
+    esac
+
+    case $command in
+        "") COMPREPLY=($(compgen -W "ports send receive $common --version" -- "$cur")) ;;
+        ports) COMPREPLY=($(compgen -W "$common" -- "$cur")) ;;
+        send)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "-p --port --baud $common" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -f -- "$cur"))
+            fi ;;
+        receive)
+            COMPREPLY=($(compgen -W "-p --port --virtual -o --output --expect --timeout --wait --baud $common" -- "$cur")) ;;
+    esac
+}
+complete -o filenames -F _orvanta_cli orvanta-cli

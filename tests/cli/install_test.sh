@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# What `cmake --install` gives: the program, its manual page where man finds it, and its bash
+# completion; the page and the completion must know every option the program has.
+# Usage: install_test.sh BUILD_DIR
+set -u
+build=$1
+. "$(dirname "$0")/lib.sh"
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+cli=$prefix/bin/orvanta-cli
+page=$prefix/share/man/man1/orvanta-cli.1
+completion=$prefix/share/bash-completion/completions/orvanta-cli
+check "program installed" [ -x "$cli" ]
+check "man finds the page" [ "$(man -M "$prefix/share/man" -w orvanta-cli 2>/dev/null)" = "$page" ]
+check "page renders without a warning" [ -z "$(groff -man -Tutf8 -ww -z "$page" 2>&1)" ]
+check "completion installed" [ -f "$completion" ]
+
+# The long options of the program and of each command, as --help lists them.
+options() { "$cli" "$@" --help | sed -n '/^Options:/,/^$/p' | grep -oE -- '--[a-z][a-z-]*' | sort -u; }
+
+. "$completion"
+complete_words() {  # complete_words WORD...: what the completion offers for the last word
+  COMP_WORDS=("$cli" "$@"); COMP_CWORD=$(($# )); COMPREPLY=()
+  _orvanta_cli
+  printf '%s\n' "${COMPREPLY[@]}" | sort -u
+}
+for command in "" ports send receive; do
+  for option in $(options $command); do
+    check "page has ${command:-orvanta-cli} $option" grep -qF -- "${option//-/\\-}" "$page"
+    check "completion offers ${command:-orvanta-cli} $option" \
+      grep -qxF -- "$option" <(complete_words $command -)
+  done
+done
+check "completion offers the commands" \
+  [ "$(complete_words "" | grep -vE '^-' | tr '\n' ' ')" = "ports receive send " ]
+check "completion offers rates" [ "$(complete_words send --baud 57)" = 57600 ]
+check "completion offers this machine's ports" \
+  [ "$(complete_words send -p "")" = "$("$cli" -q ports | cut -d' ' -f1 | sort -u)" ]
+
+finish
