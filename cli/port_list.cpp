@@ -97,7 +97,7 @@ std::string port_line(const PortInfo& port)
 
 std::optional<PortInfo> find_port(const std::string& name)
 {
-    for (PortInfo& port : list_ports())
+    for (PortInfo& port : list_ports(false))
         if (same_port(name, port.name))
             return port;
     return std::nullopt;

@@ -18,8 +18,9 @@ struct PortInfo {
 };
 
 // The serial ports of this machine, in natural order (COM2 before COM10). One source file per
-// platform implements it.
-std::vector<PortInfo> list_ports();
+// platform implements it. Without find_busy no port is looked at to see whether it is held
+// (on macOS and Windows that takes opening it).
+std::vector<PortInfo> list_ports(bool find_busy = true);
 
 // What `ports` prints for a port: its name, "(busy)" when held, then its identity.
 std::string port_line(const PortInfo& port);

@@ -166,14 +166,14 @@ PortInfo describe(const fs::path& tty, const fs::path& node, const fs::path& sys
 
 }  // namespace
 
-std::vector<PortInfo> list_linux_ports(const LinuxRoots& roots)
+std::vector<PortInfo> list_linux_ports(const LinuxRoots& roots, bool find_busy)
 {
     std::error_code error;
     const fs::path sys = fs::canonical(roots.sys, error);
     if (error)
         return {};
     const fs::path dev(roots.dev);
-    const std::set<FileId> held = open_files(roots.proc);
+    const std::set<FileId> held = find_busy ? open_files(roots.proc) : std::set<FileId>();
     std::vector<PortInfo> ports;
     for (const fs::path& tty : entries(sys / "class" / "tty")) {
         const std::string name = tty.filename().string();
@@ -186,6 +186,9 @@ std::vector<PortInfo> list_linux_ports(const LinuxRoots& roots)
     return ports;
 }
 
-std::vector<PortInfo> list_ports() { return list_linux_ports(LinuxRoots{}); }
+std::vector<PortInfo> list_ports(bool find_busy)
+{
+    return list_linux_ports(LinuxRoots{}, find_busy);
+}
 
 }  // namespace orvanta

@@ -17,6 +17,6 @@ struct LinuxRoots {
 // sysfs entry has a device behind it (an 8250 placeholder with no UART, type 0, has none
 // really), with the USB device's names and serial number, the /dev/serial/by-id link, and
 // whether a process holds it open.
-std::vector<PortInfo> list_linux_ports(const LinuxRoots& roots);
+std::vector<PortInfo> list_linux_ports(const LinuxRoots& roots, bool find_busy = true);
 
 }  // namespace orvanta

@@ -31,7 +31,7 @@ bool held_elsewhere(const std::string& path)
 
 }  // namespace
 
-std::vector<PortInfo> list_ports()
+std::vector<PortInfo> list_ports(bool find_busy)
 {
     std::vector<PortInfo> ports;
     std::unique_ptr<DIR, FolderCloser> dev(opendir("/dev"));
@@ -43,7 +43,7 @@ std::vector<PortInfo> list_ports()
             continue;
         PortInfo port;
         port.name = "/dev/" + name;
-        port.busy = held_elsewhere(port.name);
+        port.busy = find_busy && held_elsewhere(port.name);
         ports.push_back(port);
     }
     sort_by_name(ports);

@@ -43,7 +43,7 @@ bool held_elsewhere(const std::string& name)
 
 }  // namespace
 
-std::vector<PortInfo> list_ports()
+std::vector<PortInfo> list_ports(bool find_busy)
 {
     std::vector<PortInfo> ports;
     RegistryKey map(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM");
@@ -65,7 +65,7 @@ std::vector<PortInfo> list_ports()
         PortInfo port;
         port.name = com_name;  // to the first NUL: the stored size may or may not count one
         port.driver = device;
-        port.busy = held_elsewhere(port.name);
+        port.busy = find_busy && held_elsewhere(port.name);
         ports.push_back(port);
     }
     sort_by_name(ports);

@@ -64,7 +64,10 @@ std::size_t queued_output(int fd)
     return static_cast<std::size_t>(queued);
 }
 
-std::size_t gone(std::size_t handed, std::size_t queued) { return handed > queued ? handed - queued : 0; }
+std::size_t gone(std::size_t handed, std::size_t queued)
+{
+    return handed > queued ? handed - queued : 0;
+}
 
 }  // namespace
 
@@ -130,7 +133,8 @@ std::optional<SystemError> SerialPort::configure(std::uint32_t baud)
     return std::nullopt;
 }
 
-TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size, const WriteWatch& watch)
+TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size,
+                                 const WriteWatch& watch)
 {
     std::size_t handed = 0;
     std::optional<SystemError> error;

@@ -215,7 +215,8 @@ std::optional<SystemError> SerialPort::configure(std::uint32_t baud)
     return std::nullopt;
 }
 
-TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size, const WriteWatch& watch)
+TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size,
+                                 const WriteWatch& watch)
 {
     if (mode_ == WriteMode::Watched)
         return watched_write(as_handle(handle_), data, size, watch);

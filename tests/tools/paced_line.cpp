@@ -57,7 +57,9 @@ int main(int argc, char** argv)
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         double allowed = rate * elapsed.count() - taken;
         std::uint8_t chunk[4096];
-        std::size_t want = allowed < 1 ? 0 : allowed < sizeof chunk ? std::size_t(allowed) : sizeof chunk;
+        std::size_t want = allowed < 1             ? 0
+                           : allowed < sizeof chunk ? static_cast<std::size_t>(allowed)
+                                                    : sizeof chunk;
         if (want == 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
