@@ -130,7 +130,8 @@ int run_receive(const ReceiveArgs& args)
         std::fprintf(stderr, "%s\n", problem.c_str());
         return EXIT_FAILED;
     }
-    std::printf("received %s bytes\n", grouped(frame.payload().size()).c_str());
+    std::printf("received %s bytes (count bytes %02X %02X)\n", grouped(frame.payload().size()).c_str(),
+                static_cast<unsigned>(frame.count() >> 8), static_cast<unsigned>(frame.count() & 0xFF));
     bool ok = true;
     if (!args.expect.empty())
         ok = report_comparison(frame.payload(), expected, args.expect);

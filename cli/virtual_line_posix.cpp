@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -21,6 +22,19 @@ VirtualLine::~VirtualLine()
         unlink(link_.c_str());
     if (sender_ >= 0)
         close(sender_);
+    // A sender that is still waiting for its last bytes to drain would see the line vanish
+    // and report a failure: stay until it has closed its end (the receiver's end then hangs
+    // up), for a second at most.
+    if (receiver_ >= 0) {
+        pollfd p = {receiver_, POLLIN, 0};
+        for (int waited = 0; waited < 1000; waited += 10) {
+            if (poll(&p, 1, 10) > 0 && (p.revents & POLLHUP))
+                break;
+            std::uint8_t discard[256];
+            if (p.revents & POLLIN)
+                (void)::read(receiver_, discard, sizeof discard);
+        }
+    }
     if (receiver_ >= 0)
         close(receiver_);
 }

@@ -10,15 +10,43 @@ packages=(
   clang libclang-rt-14-dev valgrind
 )
 
+# Files the build cannot do without, and their packages: a package that dpkg calls installed
+# but whose files have gone is installed again.
+required_files=(
+  /usr/bin/i686-w64-mingw32-g++-win32:g++-mingw-w64-i686-win32
+  /usr/bin/i686-w64-mingw32-gcc-win32:gcc-mingw-w64-i686-win32
+  /usr/bin/i686-w64-mingw32-ar:binutils-mingw-w64-i686
+  /usr/bin/i686-w64-mingw32-windres:binutils-mingw-w64-i686
+  /usr/bin/i686-w64-mingw32-objdump:binutils-mingw-w64-i686
+  /usr/bin/x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix
+  /usr/bin/x86_64-w64-mingw32-gcc-posix:gcc-mingw-w64-x86-64-posix
+  /usr/bin/x86_64-w64-mingw32-ar:binutils-mingw-w64-x86-64
+  /usr/bin/x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64
+  /usr/lib/wine/wine64:wine64
+  /usr/bin/Xvfb:xvfb
+)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+damaged=()
+for entry in "${required_files[@]}"; do
+  file=${entry%%:*} package=${entry#*:}
+  [ -e "$file" ] || [[ " ${missing[*]} " == *" $package "* ]] || damaged+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && [ ${#damaged[@]} -eq 0 ] && exit 0
 
-echo "setup: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 "${sudo_cmd[@]}" apt-get update -qq >/dev/null
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [ ${#damaged[@]} -gt 0 ]; then
+  echo "setup: reinstalling ${damaged[*]} (files missing)" >&2
+  "${sudo_cmd[@]}" apt-get install -y -qq --reinstall --no-install-recommends \
+    $(printf '%s\n' "${damaged[@]}" | sort -u) >/dev/null
+fi

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The README's test command: installs what is missing, builds every configuration, starts the
+# Wine session the Windows tests need, runs every test, and stops the session again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+for preset in native windows-x86 windows-x64; do
+  echo "== build $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j2
+done
+
+status=0
+run() {  # run PRESET: ctest for one configuration; a failure is remembered, not fatal
+  echo "== test $1"
+  ctest --preset "$1" || status=1
+}
+
+run native
+run windows-x86
+
+trap 'scripts/wine-session.sh stop' EXIT
+eval "$(scripts/wine-session.sh start)"
+run windows-x64
+
+exit $status

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# orvanta-cli end to end on a virtual line: send against receive, exit statuses, messages.
+set -u
+cli=$1
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+failures=0 passes=0
+
+check() {  # check NAME COMMAND...: counts a pass when the command succeeds
+  local name=$1; shift
+  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "FAILED: $name"; fi
+}
+contains() { grep -qF -- "$2" "$1" || { echo "'$2' not in $1:"; cat "$1"; return 1; }; }
+
+# Starts a receiver on a virtual line at $work/line and waits until a sender can open it.
+receive() {
+  rm -f "$work/line"
+  "$cli" receive --virtual "$work/line" "$@" >"$work/recv.out" 2>"$work/recv.err" &
+  receiver=$!
+  for _ in $(seq 100); do [ -L "$work/line" ] && return 0; sleep 0.05; done
+  echo "receiver did not start"; cat "$work/recv.err"; return 1
+}
+
+head -c 4000 /dev/urandom >"$work/data.bin"
+head -c 4000 /dev/urandom >"$work/other.bin"
+
+# A whole frame arrives, matches, and is written out.
+receive --expect "$work/data.bin" -o "$work/got.bin"
+"$cli" send -p "$work/line" "$work/data.bin" >"$work/send.out" 2>&1; status=$?
+wait $receiver; rstatus=$?
+check "send exit 0" [ $status -eq 0 ]
+check "receive exit 0" [ $rstatus -eq 0 ]
+check "send says" contains "$work/send.out" "sent 4,000 bytes to $work/line"
+check "receive says" contains "$work/recv.out" "received 4,000 bytes"
+check "receive matches" contains "$work/recv.out" "matches $work/data.bin"
+check "payload written" cmp -s "$work/data.bin" "$work/got.bin"
+
+# The port comes from ORVANTA_PORT when -p is not given; a mismatch is found and located.
+receive --expect "$work/other.bin"
+ORVANTA_PORT="$work/line" "$cli" send "$work/data.bin" >/dev/null 2>&1
+wait $receiver; rstatus=$?
+check "mismatch exit 1" [ $rstatus -eq 1 ]
+check "mismatch located" contains "$work/recv.out" "differs from $work/other.bin at offset"
+
+# A frame that stops short is reported with what came of what was announced.
+receive --timeout 0.3
+printf '\000\012\001\002\003' >"$work/line"
+wait $receiver; rstatus=$?
+check "incomplete exit 1" [ $rstatus -eq 1 ]
+check "incomplete says" contains "$work/recv.err" "incomplete frame: 3 of 10 bytes received"
+
+# Nothing at all within --wait.
+receive --wait 0.2
+wait $receiver; rstatus=$?
+check "no frame exit 1" [ $rstatus -eq 1 ]
+check "no frame says" contains "$work/recv.err" "no frame arrived"
+
+# Failures of the send: exit 1 with the reason; usage errors: exit 2, before anything is sent.
+"$cli" send -p "$work/no-such-port" "$work/data.bin" 2>"$work/err"; status=$?
+check "port error exit 1" [ $status -eq 1 ]
+check "port error says" contains "$work/err" "$work/no-such-port port error: No such file or directory"
+"$cli" send -p "$work/data.bin" "$work/other.bin" 2>"$work/err"; status=$?
+check "not a port exit 1" [ $status -eq 1 ]
+check "not a port says" contains "$work/err" "is not a serial port"
+check "not a port untouched" [ "$(head -c 4000 "$work/data.bin" | cmp - "$work/data.bin" && echo same)" = same ]
+
+usage() {  # usage ARGS...: must exit 2
+  ORVANTA_PORT= "$cli" "$@" >/dev/null 2>&1
+  [ $? -eq 2 ] || { echo "not a usage error: $*"; return 1; }
+}
+check "no subcommand" usage
+check "no port exit 2" usage send "$work/data.bin"
+check "bad baud" usage send -p "$work/line" --baud 12 "$work/data.bin"
+check "no file" usage send -p "$work/line"
+check "port and virtual" usage receive -p x --virtual y
+check "unknown option" usage send --bogus
+"$cli" --version >"$work/v"; check "version" contains "$work/v" "orvanta-cli 1."
+"$cli" --help >"$work/h"; check "help has examples" contains "$work/h" "orvanta-cli send -p /dev/ttyUSB0"
+
+echo "$passes passed, $failures failed"
+[ $failures -eq 0 ]

@@ -1,0 +1,136 @@
+// The upload frame read from files, the receiver's parser, and the small text helpers.
+#include <gtest/gtest.h>
+
+#include "frame.h"
+#include "frame_parser.h"
+#include "port_name.h"
+#include "send.h"
+#include "test_files.h"
+
+namespace orvanta {
+namespace {
+
+using test::frame_of;
+using test::pattern;
+using test::ScratchDir;
+
+struct FrameCase {
+    std::size_t size;
+    std::vector<std::uint8_t> head;  // the first bytes the frame must start with
+};
+
+TEST(Frame, FilesGiveCountThenBytes)
+{
+    const FrameCase cases[] = {
+        {0, {0x00, 0x00}},
+        {1, {0x00, 0x01}},
+        {256, {0x01, 0x00}},
+        {65535, {0xFF, 0xFF}},
+    };
+    ScratchDir dir;
+    TransferBuffer buffer = allocate_transfer_buffer();
+    for (const FrameCase& c : cases) {
+        SCOPED_TRACE(c.size);
+        auto bytes = c.size == 1 ? std::vector<std::uint8_t>{0x41} : pattern(c.size);
+        FrameRead frame = read_frame(dir.write("f.bin", bytes), buffer.get());
+        ASSERT_EQ(frame.status, FrameRead::Status::Ready);
+        ASSERT_EQ(frame.payload, c.size);
+        std::vector<std::uint8_t> got(buffer.get(), buffer.get() + c.size + 2);
+        EXPECT_EQ(got, frame_of(bytes));
+        EXPECT_TRUE(std::equal(c.head.begin(), c.head.end(), got.begin()));
+    }
+}
+
+TEST(Frame, BinaryBytesAreNotTranslated)
+{
+    std::vector<std::uint8_t> bytes{'\r', '\n', 0x1A, 0x00, '\n', 0xFF};
+    ScratchDir dir;
+    TransferBuffer buffer = allocate_transfer_buffer();
+    FrameRead frame = read_frame(dir.write("f.bin", bytes), buffer.get());
+    ASSERT_EQ(frame.status, FrameRead::Status::Ready);
+    EXPECT_EQ(std::vector<std::uint8_t>(buffer.get(), buffer.get() + 8), frame_of(bytes));
+}
+
+TEST(Frame, FilesTheCountCannotDescribeAreRefusedWithTheirSize)
+{
+    ScratchDir dir;
+    TransferBuffer buffer = allocate_transfer_buffer();
+    for (std::size_t size : {std::size_t{65536}, std::size_t{1048575}}) {
+        FrameRead frame = read_frame(dir.write("big.bin", pattern(size)), buffer.get());
+        EXPECT_EQ(frame.status, FrameRead::Status::TooLarge);
+        EXPECT_EQ(frame.file_size, size);
+        EXPECT_FALSE(frame.file);
+    }
+}
+
+TEST(Frame, NoFrameWithoutAReadableFile)
+{
+    ScratchDir dir;
+    TransferBuffer buffer = allocate_transfer_buffer();
+    EXPECT_EQ(read_frame("", buffer.get()).status, FrameRead::Status::NoFile);
+
+    FrameRead missing = read_frame(dir.path("missing.bin"), buffer.get());
+    EXPECT_EQ(missing.status, FrameRead::Status::OpenFailed);
+    EXPECT_FALSE(missing.error.text.empty());
+
+#ifndef _WIN32
+    // A folder opens for reading on POSIX; the read is what fails.
+    FrameRead folder = read_frame(dir.path(""), buffer.get());
+    EXPECT_EQ(folder.status, FrameRead::Status::ReadFailed);
+    EXPECT_FALSE(folder.error.text.empty());
+#endif
+}
+
+TEST(FrameParser, TakesOneFrameWhateverThePieces)
+{
+    auto payload = pattern(300);
+    auto wire = frame_of(payload);
+    wire.push_back(0xAA);  // the start of a next frame stays with the caller
+    for (std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, wire.size()}) {
+        SCOPED_TRACE(piece);
+        FrameParser parser;
+        std::size_t used = 0;
+        for (std::size_t at = 0; at < wire.size() && !parser.complete(); at += piece)
+            used += parser.feed(wire.data() + at, std::min(piece, wire.size() - at));
+        EXPECT_TRUE(parser.complete());
+        EXPECT_EQ(used, wire.size() - 1);
+        EXPECT_EQ(parser.payload(), payload);
+    }
+}
+
+TEST(FrameParser, EmptyFrameIsCompleteAfterItsCount)
+{
+    FrameParser parser;
+    const std::uint8_t zero[] = {0, 0};
+    EXPECT_EQ(parser.feed(zero, 1), 1u);
+    EXPECT_TRUE(parser.started());
+    EXPECT_FALSE(parser.complete());
+    EXPECT_EQ(parser.feed(zero + 1, 1), 1u);
+    EXPECT_TRUE(parser.complete());
+    EXPECT_TRUE(parser.payload().empty());
+}
+
+TEST(Text, PortNamesForWin32)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"COM1", "COM1"},         {"COM9", "COM9"},         {"COM10", "\\\\.\\COM10"},
+        {"com12", "\\\\.\\com12"}, {"Com255", "\\\\.\\Com255"}, {"COM010", "\\\\.\\COM010"},
+        {"COM01", "COM01"},       {"\\\\.\\COM10", "\\\\.\\COM10"}, {"COM1X", "COM1X"},
+        {"COM", "COM"},           {"", ""},                 {"LPT10", "LPT10"},
+        {" COM10", " COM10"},
+    };
+    for (const auto& [typed, opened] : cases)
+        EXPECT_EQ(win32_device_path(typed), opened) << typed;
+}
+
+TEST(Text, GroupedCounts)
+{
+    EXPECT_EQ(grouped(0), "0");
+    EXPECT_EQ(grouped(999), "999");
+    EXPECT_EQ(grouped(1000), "1,000");
+    EXPECT_EQ(grouped(65535), "65,535");
+    EXPECT_EQ(grouped(1048576), "1,048,576");
+}
+
+}  // namespace
+}  // namespace orvanta

@@ -1,0 +1,95 @@
+#pragma once
+// A virtual serial line for tests: a pty pair whose slave a sender opens by name, and a thread
+// that collects whatever reaches the master.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace orvanta::test {
+
+class PtyLine {
+public:
+    // stop_after: the master is closed once this many bytes have come (0: never), as when
+    // the other end of a cable goes away.
+    explicit PtyLine(std::size_t stop_after = 0) : stop_after_(stop_after)
+    {
+        char name[128];
+        termios tio;
+        cfmakeraw(&tio);
+        cfsetspeed(&tio, B9600);
+        tio.c_cflag |= PARENB | CSTOPB | CRTSCTS;  // a state the sender must change
+        tio.c_iflag |= IXON | IXOFF;
+        if (openpty(&master_, &slave_, name, &tio, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        path_ = name;
+        reader_ = std::thread([this] { collect(); });
+    }
+    ~PtyLine()
+    {
+        done_ = true;
+        reader_.join();
+        if (master_ >= 0)
+            close(master_);
+        close(slave_);
+    }
+    PtyLine(const PtyLine&) = delete;
+    PtyLine& operator=(const PtyLine&) = delete;
+
+    const std::string& path() const { return path_; }
+    int slave() const { return slave_; }
+
+    // What arrived, once the line has been quiet for a while.
+    std::vector<std::uint8_t> received(std::chrono::milliseconds quiet = std::chrono::milliseconds(150))
+    {
+        std::size_t last = SIZE_MAX;
+        for (;;) {
+            std::this_thread::sleep_for(quiet);
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (bytes_.size() == last)
+                return bytes_;
+            last = bytes_.size();
+        }
+    }
+
+private:
+    void collect()
+    {
+        std::uint8_t chunk[4096];
+        while (!done_) {
+            pollfd p = {master_, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0)
+                continue;
+            ssize_t n = read(master_, chunk, sizeof chunk);
+            if (n <= 0)
+                continue;
+            std::lock_guard<std::mutex> lock(mutex_);
+            bytes_.insert(bytes_.end(), chunk, chunk + n);
+            if (stop_after_ && bytes_.size() >= stop_after_) {
+                close(master_);
+                master_ = -1;
+                return;
+            }
+        }
+    }
+
+    int master_ = -1;
+    int slave_ = -1;  // held so that the line survives each sender's close
+    std::string path_;
+    std::size_t stop_after_;
+    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::vector<std::uint8_t> bytes_;
+    std::thread reader_;
+};
+
+}  // namespace orvanta::test

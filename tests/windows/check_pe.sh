@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Checks that a shipped program is what Windows XP SP3 and later can load: a 32-bit PE for
+# subsystem 5.01 that imports only Windows' own DLLs and no call XP lacks.
+# Usage: check_pe.sh FILE console|windows
+set -u
+file=$1 subsystem=$2
+dump=$(i686-w64-mingw32-objdump -p "$file") || exit 1
+fail=0
+expect() {  # expect PATTERN WHAT
+  grep -qE "$1" <<<"$dump" || { echo "FAILED: $2"; fail=1; }
+}
+expect '^Magic[[:space:]]+010b' "PE32 (32-bit) image"
+expect '^MajorSubsystemVersion[[:space:]]+5$' "subsystem major version 5"
+expect '^MinorSubsystemVersion[[:space:]]+1$' "subsystem minor version 1"
+expect '^MajorOSystemVersion[[:space:]]+5$' "operating system major version 5"
+case $subsystem in
+  console) expect '^Subsystem[[:space:]]+00000003' "console subsystem" ;;
+  windows) expect '^Subsystem[[:space:]]+00000002' "GUI subsystem" ;;
+esac
+
+allowed='^(KERNEL32|USER32|GDI32|COMDLG32|COMCTL32|ADVAPI32|SHELL32|msvcrt)\.dll$'
+dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump")
+while read -r dll; do
+  [[ $dll =~ $allowed ]] || { echo "FAILED: imports $dll"; fail=1; }
+done <<<"$dlls"
+
+# Calls that arrived after XP: a program that imports one does not start there.
+for call in GetTickCount64 InitializeSRWLock AcquireSRWLockExclusive InitializeConditionVariable \
+            InitOnceExecuteOnce CancelIoEx CreateEventExW CreateEventExA GetFileInformationByHandleEx \
+            SetFileInformationByHandle CompareStringEx GetLocaleInfoEx; do
+  grep -qE "[[:space:]]$call$" <<<"$dump" && { echo "FAILED: imports $call, absent on XP"; fail=1; }
+done
+
+echo "$file: $(stat -c %s "$file") bytes; imports: $(tr '\n' ' ' <<<"$dlls")"
+exit $fail

@@ -1,0 +1,144 @@
+// The send operation's Win32 port under Wine: COM2 is one end of a virtual cable, COM3 the other.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <thread>
+
+#include "com_line.h"
+#include "send.h"
+#include "test_files.h"
+
+namespace orvanta {
+namespace {
+
+using test::ComReader;
+using test::frame_of;
+using test::pattern;
+using test::ScratchDir;
+
+// Sends while the reader drains COM3, so that a large frame is not held up by a full line.
+struct SendResult {
+    SendOutcome outcome;
+    std::vector<std::uint8_t> line;
+};
+
+SendResult send_and_read(const std::string& port, const std::string& file)
+{
+    ComReader reader;
+    EXPECT_TRUE(reader.ok()) << "COM3 does not open: is the virtual cable running?";
+    SendResult result;
+    std::thread sender([&] {
+        SerialPort place;
+        result.outcome = send_file(place, port, file);
+        EXPECT_FALSE(place.is_open());
+    });
+    result.line = reader.received();
+    sender.join();
+    auto rest = reader.received();
+    result.line.insert(result.line.end(), rest.begin(), rest.end());
+    return result;
+}
+
+TEST(SendWin32, PutsExactlyTheFrameOnTheLine)
+{
+    ScratchDir dir;
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{256}, std::size_t{65535}}) {
+        SCOPED_TRACE(size);
+        auto bytes = pattern(size, static_cast<unsigned>(size) + 3);
+        SendResult sent = send_and_read("COM2", dir.write("f.bin", bytes));
+        EXPECT_EQ(sent.outcome.result, SendOutcome::Result::Sent);
+        EXPECT_EQ(sent.outcome.message, "");
+        EXPECT_EQ(sent.line, frame_of(bytes));
+    }
+}
+
+TEST(SendWin32, PortsAboveNineAreOpenedThroughTheDeviceNamespace)
+{
+    // com10 links to the same line as COM2; without the \\.\ prefix Windows would not open it.
+    ScratchDir dir;
+    auto bytes = pattern(300);
+    for (const char* name : {"COM10", "com10"}) {
+        SendResult sent = send_and_read(name, dir.write("f.bin", bytes));
+        EXPECT_EQ(sent.outcome.result, SendOutcome::Result::Sent) << name << ": " << sent.outcome.message;
+        EXPECT_EQ(sent.line, frame_of(bytes)) << name;
+    }
+}
+
+TEST(SendWin32, LeavesTheLineAt115200Raw8N1)
+{
+    // Put the line in another state first; the send must set every field itself.
+    HANDLE h = CreateFileA("COM2", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DCB other = {};
+    other.DCBlength = sizeof other;
+    other.BaudRate = 9600;
+    other.ByteSize = 7;
+    other.Parity = EVENPARITY;
+    other.StopBits = TWOSTOPBITS;
+    other.fOutxCtsFlow = 1;
+    other.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    other.fOutX = other.fInX = 1;
+    SetCommState(h, &other);
+    CloseHandle(h);
+
+    SendResult sent = send_and_read("COM2", "");
+    EXPECT_EQ(sent.outcome.result, SendOutcome::Result::NoFile);
+    EXPECT_EQ(sent.outcome.message, "");
+    EXPECT_TRUE(sent.line.empty());
+
+    h = CreateFileA("COM2", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DCB now = {};
+    now.DCBlength = sizeof now;
+    ASSERT_TRUE(GetCommState(h, &now));
+    CloseHandle(h);
+    EXPECT_EQ(now.BaudRate, 115200u);
+    EXPECT_EQ(now.ByteSize, 8);
+    EXPECT_EQ(now.Parity, NOPARITY);
+    EXPECT_EQ(now.StopBits, ONESTOPBIT);
+    EXPECT_EQ(now.fOutxCtsFlow, 0u);
+    EXPECT_EQ(now.fOutX, 0u);
+    EXPECT_EQ(now.fInX, 0u);
+}
+
+TEST(SendWin32, PortErrorIsTheNameAndPortError)
+{
+    ScratchDir dir;
+    std::string file = dir.write("f.bin", pattern(10));
+    // COM7 points at nothing that opens as a port; the others do not exist at all.
+    for (const std::string name : {"COM7", "", "NOSUCHPORT", "COM99"}) {
+        SerialPort place;
+        SendOutcome outcome = send_file(place, name, file);
+        EXPECT_EQ(outcome.message, name + " port error\n");
+        EXPECT_FALSE(outcome.reason.empty());
+    }
+}
+
+TEST(SendWin32, ADiskFileGivenAsThePortIsLeftUntouched)
+{
+    ScratchDir dir;
+    auto original = pattern(100, 9);
+    std::string not_a_port = dir.write("disk.img", original);
+    SerialPort place;
+    SendOutcome outcome = send_file(place, not_a_port, dir.write("f.bin", pattern(10)));
+    EXPECT_EQ(outcome.message, not_a_port + " is not a serial port.\nNothing was sent.");
+    EXPECT_EQ(ScratchDir::read(not_a_port), original);
+}
+
+TEST(SendWin32, RefusalsLeaveTheLineSilent)
+{
+    ScratchDir dir;
+    std::string big = dir.write("big.bin", pattern(65536));
+    std::string missing = dir.path("missing.bin");
+    SendResult refused = send_and_read("COM2", big);
+    EXPECT_NE(refused.outcome.message.find("65,536 bytes"), std::string::npos) << refused.outcome.message;
+    EXPECT_TRUE(refused.line.empty());
+    refused = send_and_read("COM2", missing);
+    EXPECT_NE(refused.outcome.message.find("Could not open " + missing), std::string::npos)
+        << refused.outcome.message;
+    EXPECT_TRUE(refused.line.empty());
+}
+
+}  // namespace
+}  // namespace orvanta
