@@ -286,6 +286,34 @@ TEST_F(OrvantaGui, SystemMenuAboutOpensTheAboutBoxAndReturnsUnchanged)
     EXPECT_EQ(line.received(), frame_of(payload)) << "the same file, on the same port";
 }
 
+// System commands other than the About entry keep their usual effect: Move, as the system menu
+// sends it, moves the window with the arrow keys. (Close is among the ways of closing below.)
+TEST_F(OrvantaGui, MoveFromTheSystemMenuMovesTheWindow)
+{
+    RECT before;
+    GetWindowRect(app.main(), &before);
+    auto moving = [&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(app.thread_id(), &info) && (info.flags & GUI_INMOVESIZE);
+    };
+    PostMessageW(app.main(), WM_SYSCOMMAND, SC_MOVE, 0);
+    ASSERT_TRUE(wait_until(moving));
+    // The move loop takes the first keys to place the pointer; later ones move the frame.
+    for (int i = 0; i < 5; ++i) {
+        post_key(app.main(), VK_RIGHT);
+        Sleep(50);
+    }
+    post_key(app.main(), VK_RETURN);
+    ASSERT_TRUE(wait_until([&] { return !moving(); }));
+
+    RECT after;
+    GetWindowRect(app.main(), &after);
+    EXPECT_GT(after.left, before.left);
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+}
+
 // Exit, Esc, Enter in the port box, the close box and the system menu's Close each end the
 // dialog, and with it the program.
 TEST(OrvantaGuiClosing, EveryWayOfClosingEndsTheProgram)
