@@ -1,9 +1,7 @@
 #include "dialog.h"
 
-#include <exception>
-#include <new>
-
 #include "dlg_init.h"
+#include "failure.h"
 #include "win_app.h"
 
 namespace {
@@ -27,13 +25,6 @@ bool returns_result_directly(UINT message)
     default:
         return false;
     }
-}
-
-// A failure that escaped a handler is told to the user here: no exception leaves the dialog
-// procedure, and the program carries on.
-void report_failure(HWND hWnd, LPCSTR lpszText)
-{
-    ::MessageBoxA(hWnd, lpszText, AfxGetAppName(), MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -108,12 +99,8 @@ INT_PTR CDialog::OnDialogMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM 
             return result;
         ::SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
         return TRUE;
-    } catch (const std::bad_alloc&) {
-        report_failure(hWnd, "There is not enough memory to finish this operation.");
-    } catch (const std::exception& e) {
-        report_failure(hWnd, e.what());
     } catch (...) {
-        report_failure(hWnd, "An unexpected error stopped this operation.");
+        AfxReportCurrentException(hWnd);  // and the dialog carries on
     }
     return TRUE;
 }

@@ -1,5 +1,7 @@
 #include "win_app.h"
 
+#include "failure.h"
+
 namespace {
 
 CWinApp* g_pApp = nullptr;
@@ -57,8 +59,13 @@ int AfxWinMain(HINSTANCE hInstance)
     CWinApp* app = AfxGetApp();
     if (!app)
         return 1;
-    app->m_hInstance = hInstance;
-    app->m_strAppName = module_base_name(hInstance);
-    app->InitInstance();
-    return 0;
+    try {
+        app->m_hInstance = hInstance;
+        app->m_strAppName = module_base_name(hInstance);
+        app->InitInstance();
+        return 0;
+    } catch (...) {
+        AfxReportCurrentException(nullptr);
+        return 1;
+    }
 }
