@@ -42,7 +42,7 @@ VirtualLine::~VirtualLine()
 std::string VirtualLine::create(const std::string& link)
 {
     char name[128] = "";
-    termios raw;
+    termios raw{};
     cfmakeraw(&raw);
     raw.c_cflag |= CLOCAL | CREAD;
     if (openpty(&receiver_, &sender_, name, &raw, nullptr) != 0)

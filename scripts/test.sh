@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-for preset in native windows-x86 windows-x64; do
+for preset in native sanitize windows-x86 windows-x64; do
   echo "== build $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j2
@@ -18,6 +18,7 @@ run() {  # run PRESET: ctest for one configuration; a failure is remembered, not
 }
 
 run native
+run sanitize      # AddressSanitizer, UBSan, leak checks, and a minute of fuzzing
 run windows-x86
 
 trap 'scripts/wine-session.sh stop' EXIT

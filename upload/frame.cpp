@@ -40,6 +40,11 @@ FrameRead read_frame(const std::string& path, std::uint8_t* buffer)
     FrameRead result;
     if (path.empty())
         return result;
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        result.status = FrameRead::Status::NotAFile;
+        return result;
+    }
     errno = 0;
     result.file.reset(std::fopen(path.c_str(), "rb"));
     if (!result.file) {

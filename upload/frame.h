@@ -30,7 +30,7 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 struct FrameRead {
-    enum class Status { Ready, NoFile, OpenFailed, ReadFailed, TooLarge } status = Status::NoFile;
+    enum class Status { Ready, NoFile, NotAFile, OpenFailed, ReadFailed, TooLarge } status = Status::NoFile;
     std::size_t payload = 0;            // N: the bytes read behind the count
     unsigned long long file_size = 0;   // with TooLarge: the whole file's size
     SystemError error;                  // with OpenFailed and ReadFailed
@@ -38,7 +38,8 @@ struct FrameRead {
 };
 
 // Opens path ("rb") and reads it with one fread into buffer + 2, then stores the count.
-// The empty path (no file chosen) gives NoFile; a file longer than MAX_PAYLOAD, TooLarge.
+// The empty path (no file chosen) gives NoFile; a file longer than MAX_PAYLOAD, TooLarge; a folder,
+// device, pipe or socket, NotAFile (opening a pipe with no writer would wait for ever).
 FrameRead read_frame(const std::string& path, std::uint8_t* buffer);
 
 }  // namespace orvanta

@@ -17,6 +17,8 @@ std::string settings_rejected(const std::string& port_name, std::uint32_t baud,
 std::string frame_problem(const FrameRead& frame, const std::string& path)
 {
     switch (frame.status) {
+    case FrameRead::Status::NotAFile:
+        return path + " is not a file (a folder, device or pipe)." + NOTHING_SENT;
     case FrameRead::Status::OpenFailed:
         return "Could not open " + path + ": " + frame.error.text + "." + NOTHING_SENT;
     case FrameRead::Status::ReadFailed:

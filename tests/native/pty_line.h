@@ -24,7 +24,7 @@ public:
     explicit PtyLine(std::size_t stop_after = 0) : stop_after_(stop_after)
     {
         char name[128];
-        termios tio;
+        termios tio{};
         cfmakeraw(&tio);
         cfsetspeed(&tio, B9600);
         tio.c_cflag |= PARENB | CSTOPB | CRTSCTS;  // a state the sender must change

@@ -119,7 +119,7 @@ TEST(Send, RefusalsWriteNothingAndReleaseThePort)
     const Case cases[] = {
         {"too large", big, {}, {big, "65,536 bytes", "65,535", "Nothing was sent."}},
         {"missing", missing, {}, {"Could not open " + missing, "No such file", "Nothing was sent."}},
-        {"a folder", dir.path(""), {}, {"Could not read", "Is a directory", "Nothing was sent."}},
+        {"a folder", dir.path(""), {}, {dir.path(""), "is not a file", "Nothing was sent."}},
         {"no memory", big, no_memory, {"1,048,576-byte transfer buffer", "Nothing was sent."}},
     };
     std::string good = dir.write("good.bin", pattern(5));

@@ -27,7 +27,7 @@ struct End {
 bool open_end(End& end, const char* link)
 {
     char name[128];
-    termios raw;
+    termios raw{};
     cfmakeraw(&raw);
     raw.c_cflag |= CLOCAL | CREAD;
     if (openpty(&end.master, &end.slave, name, &raw, nullptr) != 0)

@@ -65,6 +65,36 @@ TEST(SendWin32, PortsAboveNineAreOpenedThroughTheDeviceNamespace)
     }
 }
 
+TEST(SendWin32, PortNamesAsWindowsKnowsThem)
+{
+    ScratchDir dir;
+    auto bytes = pattern(40);
+    std::string file = dir.write("f.bin", bytes);
+    for (const char* name : {"com2", "\\\\.\\COM2", "\\\\.\\com10"}) {
+        SendResult sent = send_and_read(name, file);
+        EXPECT_EQ(sent.outcome.result, SendOutcome::Result::Sent) << name << ": " << sent.outcome.message;
+        EXPECT_EQ(sent.line, frame_of(bytes)) << name;
+    }
+    for (const std::string& name : {std::string(" "), std::string(200, 'C')}) {
+        SendResult refused = send_and_read(name, file);
+        EXPECT_EQ(refused.outcome.message, name + " port error\n");
+        EXPECT_TRUE(refused.line.empty());
+    }
+}
+
+TEST(SendWin32, AwkwardFileNames)
+{
+    ScratchDir dir;
+    std::string base = dir.path("");
+    std::string longest(259 - base.size(), 'x');  // the whole path: MAX_PATH less its NUL
+    for (const std::string& name : {std::string("with spaces.bin"), std::string("\xE9t\xE9 \xFC.bin"), longest}) {
+        auto bytes = pattern(77);
+        SendResult sent = send_and_read("COM2", dir.write(name, bytes));
+        EXPECT_EQ(sent.outcome.result, SendOutcome::Result::Sent) << name << ": " << sent.outcome.message;
+        EXPECT_EQ(sent.line, frame_of(bytes)) << name;
+    }
+}
+
 TEST(SendWin32, LeavesTheLineAt115200Raw8N1)
 {
     // Put the line in another state first; the send must set every field itself.
