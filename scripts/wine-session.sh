@@ -18,7 +18,7 @@ export DISPLAY=$display
 wine=/usr/lib/wine/wine64
 
 start_display() {
-  if ! xdpyinfo -display "$display" >/dev/null 2>&1 && ! [ -e "/tmp/.X11-unix/X${display#:}" ]; then
+  if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
     Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
