@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   cmake make gcc g++ libc6-dev googletest libcli11-dev python3 socat
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix
-  wine wine64 fonts-wine xvfb xauth x11-apps imagemagick icoutils
-  clang libclang-rt-14-dev valgrind
+  wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick icoutils
+  clang libclang-rt-14-dev valgrind time
 )
 
 # Files the build cannot do without, and their packages: a package that dpkg calls installed

@@ -22,7 +22,8 @@ run sanitize      # AddressSanitizer, UBSan, leak checks, and a minute of fuzzin
 run windows-x86
 
 trap 'scripts/wine-session.sh stop' EXIT
-eval "$(scripts/wine-session.sh start)"
+session=$(scripts/wine-session.sh start)
+eval "$session"
 run windows-x64
 
 exit $status

@@ -20,7 +20,7 @@ export DISPLAY=$display
 wine=/usr/lib/wine/wine64
 
 start_display() {
-  if ! xdpyinfo -display "$display" >/dev/null 2>&1 && ! [ -e "/tmp/.X11-unix/X${display#:}" ]; then
+  if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
     Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
@@ -61,11 +61,15 @@ stop_pid() {
 case ${1:-} in
   start)
     mkdir -p "$state"
+    # A session left from an earlier run would hold the ports: end it first.
+    stop_pid "$state/linepair.pid"
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     start_display
     make_prefix
     # Wine's services inherit the output of the Wine process that starts them: start them here,
     # with output to a file, and not inside a test whose output ctest waits on.
-    wineserver -p
+    wineserver -p >>"$state/wineserver.log" 2>&1
     "$wine" wineboot >>"$state/wineboot.log" 2>&1
     map_ports
     echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=$WINEARCH WINEDEBUG=$WINEDEBUG DISPLAY=$display"

@@ -21,7 +21,7 @@ esac
 allowed='^(KERNEL32|USER32|GDI32|COMDLG32|COMCTL32|ADVAPI32|SHELL32|msvcrt)\.dll$'
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump")
 while read -r dll; do
-  [[ $dll =~ $allowed ]] || { echo "FAILED: imports $dll"; fail=1; }
+  [[ ${dll,,} =~ ${allowed,,} ]] || { echo "FAILED: imports $dll"; fail=1; }
 done <<<"$dlls"
 
 # Calls that arrived after XP: a program that imports one does not start there.

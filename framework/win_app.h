@@ -1,0 +1,59 @@
+#pragma once
+// The application object: one global object of a class derived from CWinApp. The entry point
+// (AfxWinMain) runs its InitInstance; the program does its work there, typically by running a
+// modal dialog, and the process ends when InitInstance returns.
+#include <windows.h>
+
+#include <string>
+
+#include "message_map.h"
+
+class CWnd;
+
+#define ID_HELP 0xE146
+
+class CWinApp : public CCmdTarget {
+public:
+    CWinApp();
+    ~CWinApp() override;
+
+    virtual BOOL InitInstance();
+
+    // The Help command. This program has no help file, so there is nothing to show.
+    void OnHelp();
+
+    // Loads an icon resource of this program at the system's large icon size.
+    HICON LoadIcon(UINT nIDResource) const;
+
+    HINSTANCE m_hInstance = nullptr;
+    CWnd* m_pMainWnd = nullptr;
+    std::string m_strAppName;      // the program file's name without its extension
+    std::string m_strRegistryKey;  // as given to SetRegistryKey; nothing is stored under it
+
+protected:
+    // Records the name of the registry key that settings would be kept under.
+    void SetRegistryKey(LPCSTR lpszRegistryKey);
+
+    DECLARE_MESSAGE_MAP()
+};
+
+class CWinAppEx : public CWinApp {
+public:
+    explicit CWinAppEx(BOOL bResourceSmartUpdate = FALSE);
+    ~CWinAppEx() override = default;
+
+    const BOOL m_bResourceSmartUpdate;  // kept for the derived class; nothing here reads it
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetInstanceHandle();
+HINSTANCE AfxGetResourceHandle();
+LPCSTR AfxGetAppName();
+
+// Enables hosting of ActiveX controls in dialogs. Our dialogs hold only standard Windows
+// controls, so there is nothing to enable: this does nothing.
+void AfxEnableControlContainer();
+
+// Sets up the one application object for this module, runs its InitInstance and returns the
+// process's exit code. The program has no message loop besides those of its modal dialogs.
+int AfxWinMain(HINSTANCE hInstance);
