@@ -85,6 +85,19 @@ wait "$receiver" || true
 rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
 echo "orvanta-cli send: $rss KiB peak resident (goal: within 1,024 KiB buffer + 2,048 KiB)"
 
+echo "== a send into a line read at 115,200 baud's pace (11,520 bytes/s): gaps in the stream"
+paced=build/native/tests/native/paced_line
+rm -f "$work/paced"
+"$paced" "$work/paced" 11520 >"$work/paced.out" 2>"$work/paced.err" &
+paced_pid=$!
+for _ in $(seq 100); do grep -q ready "$work/paced.out" 2>/dev/null && break; sleep 0.05; done
+t0=$(now); "$cli" send -q -p "$work/paced" "$work/data.bin"; t1=$(now)
+sleep 1  # a pty cannot say what it still holds: let the reader take the rest
+kill -TERM "$paced_pid"; wait "$paced_pid" || true
+echo "orvanta-cli send at the line's pace: $(ms $(((t1 - t0) / 1000)))"
+sed 's/^paced_line: /reader: /' "$work/paced.err"
+echo "(goal: no wait longer than two byte-times, 174 us: the driver's queue never ran dry)"
+
 echo "== the Windows build under Wine (x86_64, 64-bit Wine)"
 session=$(scripts/wine-session.sh start)
 eval "$session"
