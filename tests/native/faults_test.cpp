@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "pty_line.h"
+#include "send_once.h"
 #include "send.h"
 #include "test_files.h"
 
@@ -19,12 +20,7 @@ using test::frame_of;
 using test::pattern;
 using test::PtyLine;
 using test::ScratchDir;
-
-SendOutcome send(const std::string& port, const std::string& path)
-{
-    SerialPort place;
-    return send_file(place, port, path);
-}
+using test::send;
 
 TEST(Faults, TheFileIsReadAsItIsAtTheSend)
 {

@@ -5,6 +5,7 @@
 #include <termios.h>
 
 #include "pty_line.h"
+#include "send_once.h"
 #include "send.h"
 #include "test_files.h"
 
@@ -15,14 +16,7 @@ using test::frame_of;
 using test::pattern;
 using test::PtyLine;
 using test::ScratchDir;
-
-SendOutcome send(const std::string& port, const std::string& path, SendOptions options = {})
-{
-    SerialPort place;
-    SendOutcome outcome = send_file(place, port, path, options);
-    EXPECT_FALSE(place.is_open()) << "the port must be closed when the send returns";
-    return outcome;
-}
+using test::send;
 
 TEST(Send, PutsExactlyTheFrameOnTheLine)
 {
