@@ -19,25 +19,24 @@ int milliseconds(double seconds) { return seconds < 0 ? -1 : static_cast<int>(se
 
 bool read_file(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    File f(std::fopen(path.c_str(), "rb"));
     if (!f)
         return false;
     std::uint8_t chunk[65536];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0)
         bytes.insert(bytes.end(), chunk, chunk + n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+    return !std::ferror(f.get());
 }
 
 bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    File f(std::fopen(path.c_str(), "wb"));
     if (!f)
         return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+    // Closing flushes the last bytes: its failure is a failed write too.
+    return std::fclose(f.release()) == 0 && ok;
 }
 
 // Says whether the payload equals the expected file, and where it first differs if not; a

@@ -14,15 +14,12 @@
 #include <string>
 #include <thread>
 
+#include "frame.h"
 #include "virtual_line.h"
 
 namespace {
 
 volatile std::sig_atomic_t stopping = 0;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -33,7 +30,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const double rate = std::atoi(argv[2]);
-    std::unique_ptr<std::FILE, FileCloser> out(argc == 4 ? std::fopen(argv[3], "ab") : nullptr);
+    orvanta::File out(argc == 4 ? std::fopen(argv[3], "ab") : nullptr);
     if (argc == 4 && !out) {
         std::perror(argv[3]);
         return 1;
