@@ -7,7 +7,8 @@ packages=(
   cmake make gcc g++ libc6-dev googletest libcli11-dev procps man-db
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick icoutils
-  clang libclang-rt-14-dev valgrind time
+  clang libclang-rt-14-dev valgrind time clang-format clang-tidy
+  ser2net lintian qemu-user-static
 )
 
 # Files the build cannot do without, and their packages: a package that dpkg calls installed
@@ -38,15 +39,17 @@ done
 [ ${#missing[@]} -eq 0 ] && [ ${#damaged[@]} -eq 0 ] && exit 0
 
 export DEBIAN_FRONTEND=noninteractive
+# Another install under way (a second build, the system's own updates) is waited for, not failed on.
+wait_lock=(-o DPkg::Lock::Timeout=600)
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-"${sudo_cmd[@]}" apt-get update -qq >/dev/null
+"${sudo_cmd[@]}" apt-get "${wait_lock[@]}" update -qq >/dev/null
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 if [ ${#damaged[@]} -gt 0 ]; then
   echo "setup: reinstalling ${damaged[*]} (files missing)" >&2
-  "${sudo_cmd[@]}" apt-get install -y -qq --reinstall --no-install-recommends \
+  "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --reinstall --no-install-recommends \
     $(printf '%s\n' "${damaged[@]}" | sort -u) >/dev/null
 fi
