@@ -11,12 +11,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: send_timing PORT FILE\n");
         return 2;
     }
-    orvanta::SerialPort port;
     auto start = std::chrono::steady_clock::now();
-    orvanta::SendOutcome outcome = orvanta::send_file(port, argv[1], argv[2]);
+    orvanta::SendOutcome outcome = orvanta::send_file(argv[1], argv[2]);
     auto took = std::chrono::steady_clock::now() - start;
-    if (outcome.result != orvanta::SendOutcome::Result::Sent) {
-        std::fprintf(stderr, "%s\n", outcome.message.c_str());
+    if (!outcome.succeeded()) {
+        std::fprintf(stderr, "the send did not succeed (outcome %d)\n", static_cast<int>(outcome.kind));
         return 1;
     }
     std::printf("%lld\n",

@@ -2,13 +2,18 @@
 #include <cstdint>
 #include <string>
 
+#include "line_settings.h"
+
 namespace orvanta {
 
-// Exit statuses of orvanta-cli.
+// Exit statuses of orvanta-cli; a stop by a signal exits with 128 plus its number (130 for
+// Ctrl-C, 143 for SIGTERM, 129 for SIGHUP).
 constexpr int EXIT_DONE = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
-constexpr int EXIT_INTERRUPTED = 130;  // stopped with Ctrl-C, as shells report SIGINT
+
+// The longest time --timeout and --wait take: a million seconds (11.5 days).
+constexpr double MAX_SECONDS = 1e6;
 
 // How much a command says: Quiet only errors, Verbose also the line settings and the port's
 // identity.
@@ -17,7 +22,7 @@ enum class Verbosity { Quiet, Normal, Verbose };
 struct SendArgs {
     std::string port;
     std::string file;
-    std::uint32_t baud = 115200;
+    std::uint32_t baud = DEFAULT_BAUD;
     Verbosity verbosity = Verbosity::Normal;
 };
 
@@ -28,7 +33,7 @@ struct ReceiveArgs {
     std::string expect;           // the file the payload should equal
     double timeout = 2.0;         // seconds of silence, once a frame has begun, that end it
     double wait = -1;             // seconds to wait for the frame to begin (-1: no limit)
-    std::uint32_t baud = 115200;
+    std::uint32_t baud = DEFAULT_BAUD;
     Verbosity verbosity = Verbosity::Normal;
 };
 

@@ -1,12 +1,16 @@
 // orvanta-cli: sends a file to a target over a serial line as one upload frame, lists the
 // machine's serial ports, and receives frames as a stand-in target or cable checker.
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
-#include "serial_port.h"
+#include "stop_signals.h"
+#include "text.h"
 
 namespace {
 
@@ -23,7 +27,8 @@ The frame on the line: the file's size as two bytes, high byte first, then the f
 The line: 115,200 baud unless --baud says otherwise, 8 data bits, no parity, 1 stop bit, no flow
 control, DTR and RTS off. Files of more than 65,535 bytes are refused. Progress shows on stderr
 when it is a terminal; Ctrl-C stops a send and says how much went out.
-Exit status: 0 done, 1 the send or receive failed, 2 usage error, 130 stopped with Ctrl-C.)";
+Exit status: 0 done, 1 the send or receive failed, 2 usage error, 128 + the signal's number when
+stopped by one (130 for Ctrl-C).)";
 
 std::string default_port()
 {
@@ -36,23 +41,67 @@ std::string default_port()
 #endif
 }
 
-// Checks the rate before anything is opened, so a wrong one sends nothing.
-CLI::Validator baud_rate()
+std::string rate_list()
 {
-    return CLI::Validator(
-        [](std::string& value) -> std::string {
-            unsigned long rate = std::strtoul(value.c_str(), nullptr, 10);
-            if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
-                !orvanta::is_supported_baud(static_cast<std::uint32_t>(rate)))
-                return "unsupported baud rate " + value;
-            return {};
-        },
-        "RATE");
+    std::string list;
+    for (std::uint32_t rate : orvanta::STANDARD_RATES)
+        list += (list.empty() ? "" : " ") + std::to_string(rate);
+    return list;
 }
 
-}  // namespace
+// Adds --baud to a command: one of the standard rates, written in decimal, checked before
+// anything is opened, so a wrong one sends nothing.
+void add_baud_option(CLI::App* command, std::uint32_t& baud)
+{
+    command
+        ->add_option_function<std::string>(
+            "--baud",
+            [&baud](const std::string& text) {
+                std::optional<std::uint32_t> rate = orvanta::parse_rate(text);
+                if (!rate)
+                    throw CLI::ValidationError("--baud",
+                                               "unsupported baud rate " + orvanta::printable(text));
+                baud = *rate;
+            },
+            "Line speed (default " + std::to_string(orvanta::DEFAULT_BAUD) + "), one of: " +
+                rate_list())
+        ->type_name("RATE");
+}
 
-int main(int argc, char** argv)
+// Adds a number of seconds: decimal, finite, from min to MAX_SECONDS.
+void add_seconds_option(CLI::App* command, const std::string& name, double& seconds, double min,
+                        const std::string& description)
+{
+    command
+        ->add_option_function<std::string>(
+            name,
+            [&seconds, name, min](const std::string& text) {
+                std::optional<double> value =
+                    orvanta::parse_seconds(text, min, orvanta::MAX_SECONDS);
+                if (!value || (min > 0 && *value < 0.001))
+                    throw CLI::ValidationError(
+                        name, "takes seconds from " + std::string(min > 0 ? "0.001" : "0") +
+                                  " to 1000000, not " + orvanta::printable(text));
+                seconds = *value;
+            },
+            description)
+        ->type_name("SECONDS");
+}
+
+// Output that could not be written is a failure, as the standard tools treat it: a result on a
+// full disk or a closed pipe must not pass for success.
+int checked_output(int status)
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "orvanta-cli: cannot write the output: %s\n", std::strerror(errno));
+        return status == orvanta::EXIT_DONE ? orvanta::EXIT_FAILED : status;
+    }
+    if (std::fflush(stderr) != 0 || std::ferror(stderr))
+        return status == orvanta::EXIT_DONE ? orvanta::EXIT_FAILED : status;
+    return status;
+}
+
+int run(int argc, char** argv)
 {
     CLI::App app{"Sends a file to a target system over a serial line as one upload frame."};
     app.footer(EXAMPLES);
@@ -79,7 +128,7 @@ int main(int argc, char** argv)
 #endif
                          ")");
     send_cmd->add_option("FILE", send.file, "File to send (at most 65,535 bytes)")->required();
-    send_cmd->add_option("--baud", send.baud, "Line speed (default 115200)")->check(baud_rate());
+    add_baud_option(send_cmd, send.baud);
 
     orvanta::ReceiveArgs receive;
     CLI::App* receive_cmd =
@@ -91,14 +140,12 @@ int main(int argc, char** argv)
     port_opt->excludes(virtual_opt);
     receive_cmd->add_option("-o,--output", receive.output, "Write the payload to FILE");
     receive_cmd->add_option("--expect", receive.expect, "Compare the payload with FILE");
-    receive_cmd->add_option("--timeout", receive.timeout,
-                            "Seconds of silence that end an incomplete frame (default 2)")
-        ->check(CLI::PositiveNumber);
-    receive_cmd->add_option("--wait", receive.wait,
-                            "Seconds to wait for a frame to begin (default: no limit)")
-        ->check(CLI::NonNegativeNumber);
-    receive_cmd->add_option("--baud", receive.baud, "Line speed (default 115200)")
-        ->check(baud_rate());
+    add_seconds_option(receive_cmd, "--timeout", receive.timeout, 0.001,
+                       "Seconds of silence that end an incomplete frame, and that bytes after "
+                       "the frame are looked for (default 2)");
+    add_seconds_option(receive_cmd, "--wait", receive.wait, 0,
+                       "Seconds to wait for a frame to begin (default: no limit)");
+    add_baud_option(receive_cmd, receive.baud);
 
     try {
         app.parse(argc, argv);
@@ -125,4 +172,12 @@ int main(int argc, char** argv)
         return orvanta::run_receive(receive);
     }
     return orvanta::run_ports(verbosity);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    orvanta::prepare_standard_streams();
+    return checked_output(run(argc, argv));
 }

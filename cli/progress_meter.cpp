@@ -1,6 +1,6 @@
 #include "progress_meter.h"
 
-#include "send.h"
+#include "line_settings.h"
 
 namespace orvanta {
 

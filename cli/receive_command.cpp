@@ -1,11 +1,15 @@
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
 #include "commands.h"
-#include "frame_parser.h"
-#include "send.h"
+#include "frame.h"
+#include "input_file.h"
+#include "output_file.h"
 #include "serial_port.h"
+#include "stop_signals.h"
+#include "text.h"
 #include "verbose_report.h"
 #include "virtual_line.h"
 
@@ -14,29 +18,46 @@ namespace orvanta {
 namespace {
 
 using Reader = std::function<TransferResult(std::uint8_t*, std::size_t, int)>;
+using Clock = std::chrono::steady_clock;
 
 int milliseconds(double seconds) { return seconds < 0 ? -1 : static_cast<int>(seconds * 1000); }
 
-bool read_file(const std::string& path, std::vector<std::uint8_t>& bytes)
+// The reference file, read whole before anything waits; "" when it can be used.
+std::string read_expected(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
-    File f(std::fopen(path.c_str(), "rb"));
-    if (!f)
-        return false;
-    std::uint8_t chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    return !std::ferror(f.get());
+    FileContents file = read_file(path, MAX_PAYLOAD);
+    const std::string shown = printable(path);
+    switch (file.status) {
+    case FileStatus::Ready:
+        bytes = std::move(file.bytes);
+        return {};
+    case FileStatus::NotAFile:
+        return shown + " is not a file (a folder, device or pipe)";
+    case FileStatus::TooLarge:
+        return shown + " is " + grouped(file.file_size) + " bytes; a frame carries at most " +
+               grouped(MAX_PAYLOAD);
+    default:
+        return "cannot read " + shown + ": " + file.error.text;
+    }
 }
 
-bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
+std::string line_problem(const VirtualLine::Created& created, const std::string& link)
 {
-    File f(std::fopen(path.c_str(), "wb"));
-    if (!f)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-    // Closing flushes the last bytes: its failure is a failed write too.
-    return std::fclose(f.release()) == 0 && ok;
+    const std::string shown = printable(link);
+    switch (created.status) {
+    case VirtualLine::Created::Status::Unsupported:
+        return "--virtual needs pseudo-terminals, which Windows does not have; "
+               "use a pair of virtual COM ports and -p instead";
+    case VirtualLine::Created::Status::NoPair:
+        return "cannot create a virtual line: " + created.error.text;
+    case VirtualLine::Created::Status::NotALink:
+        return shown + " exists and is not a link; not replacing it";
+    case VirtualLine::Created::Status::InUse:
+        return shown + " is in use: it links to " + printable(created.target) +
+               " (a receiver may be running on it; remove the link if none is)";
+    default:
+        return "cannot create " + shown + ": " + created.error.text;
+    }
 }
 
 // Says whether the payload equals the expected file, and where it first differs if not; a
@@ -62,14 +83,29 @@ bool report_comparison(const std::vector<std::uint8_t>& got, const std::vector<s
     return true;
 }
 
-// Reads one frame; returns an empty string when it came whole, else what went wrong.
-std::string receive_frame(const Reader& read, FrameParser& frame, const ReceiveArgs& args)
+// One read that a stop signal may cut short: a read ended by a signal that was no stop is
+// made again.
+TransferResult read_or_stop(const Reader& read, std::uint8_t* data, std::size_t size,
+                            int timeout_ms, const StopSignals& stop)
+{
+    for (;;) {
+        TransferResult got = read(data, size, timeout_ms);
+        if (stop.stopped() || !got.error || got.error->code != EINTR)
+            return got;
+    }
+}
+
+// Reads one frame; returns "" when it came whole (or a stop ended it), else what went wrong.
+std::string receive_frame(const Reader& read, FrameParser& frame, const ReceiveArgs& args,
+                          const StopSignals& stop)
 {
     std::uint8_t chunk[4096];
-    while (!frame.complete()) {
+    while (!frame.complete() && !stop.stopped()) {
         int timeout = milliseconds(frame.started() ? args.timeout : args.wait);
         std::size_t want = frame.remaining() < sizeof chunk ? frame.remaining() : sizeof chunk;
-        TransferResult got = read(chunk, want, timeout);
+        TransferResult got = read_or_stop(read, chunk, want, timeout, stop);
+        if (stop.stopped())
+            break;
         if (got.error)
             return "reading the line failed: " + got.error->text;
         if (got.count == 0) {
@@ -85,53 +121,94 @@ std::string receive_frame(const Reader& read, FrameParser& frame, const ReceiveA
     return {};
 }
 
+// Counts the bytes that arrive within the timeout after the frame: a sender that sends more
+// than one frame, or noise on the line, must not pass for a clean frame.
+std::size_t bytes_after_frame(const Reader& read, const ReceiveArgs& args, const StopSignals& stop)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds(args.timeout));
+    std::size_t extra = 0;
+    std::uint8_t chunk[4096];
+    while (!stop.stopped()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            break;
+        TransferResult got = read_or_stop(read, chunk, sizeof chunk, static_cast<int>(left.count()), stop);
+        if (got.error || got.count == 0)
+            break;
+        extra += got.count;
+    }
+    return extra;
+}
+
 }  // namespace
 
 int run_receive(const ReceiveArgs& args)
 {
+    StopSignals stop;
     const bool quiet = args.verbosity == Verbosity::Quiet;
+    // Everything the user named is checked before anything is created or waited for.
     std::vector<std::uint8_t> expected;
-    if (!args.expect.empty() && !read_file(args.expect, expected)) {
-        std::fprintf(stderr, "cannot read %s: %s\n", args.expect.c_str(),
-                     errno_error(errno).text.c_str());
-        return EXIT_FAILED;
+    if (!args.expect.empty()) {
+        std::string problem = read_expected(args.expect, expected);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return EXIT_FAILED;
+        }
+    }
+    OutputFile output;
+    if (!args.output.empty()) {
+        std::string problem = output.prepare(args.output, {args.expect, args.port}, args.virtual_link);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return EXIT_FAILED;
+        }
     }
 
     SerialPort port;
     VirtualLine line;
     Reader read;
     if (!args.virtual_link.empty()) {
-        std::string problem = line.create(args.virtual_link);
-        if (!problem.empty()) {
-            std::fprintf(stderr, "%s\n", problem.c_str());
+        VirtualLine::Created created = line.create(args.virtual_link);
+        if (created.status != VirtualLine::Created::Status::Ready) {
+            std::fprintf(stderr, "%s\n", line_problem(created, args.virtual_link).c_str());
             return EXIT_FAILED;
         }
         if (!quiet)
             std::fprintf(stderr, "virtual line ready: send to %s (%s)\n",
-                         args.virtual_link.c_str(), line.device().c_str());
+                         printable(args.virtual_link).c_str(), line.device().c_str());
         read = [&line](std::uint8_t* d, std::size_t n, int t) { return line.read(d, n, t); };
     } else {
         if (args.verbosity == Verbosity::Verbose)
             report_port_and_line(args.port, args.baud);
+        const std::string shown = printable(args.port);
         OpenResult opened = port.open(args.port);
         if (opened.status != OpenResult::Status::Opened) {
             std::fprintf(stderr, "%s\n",
                          opened.status == OpenResult::Status::NotSerial
-                             ? (args.port + " is not a serial port").c_str()
-                             : (args.port + " port error: " + opened.error.text).c_str());
+                             ? (shown + " is not a serial port").c_str()
+                             : (shown + " port error: " + opened.error.text).c_str());
             return EXIT_FAILED;
         }
         if (auto error = port.configure(args.baud)) {
-            std::fprintf(stderr, "%s did not accept the line settings: %s\n", args.port.c_str(),
+            std::fprintf(stderr, "%s did not accept the line settings: %s\n", shown.c_str(),
                          error->text.c_str());
             return EXIT_FAILED;
         }
+        // Bytes that came before this receive began belong to no frame of it.
+        port.discard_input();
         read = [&port](std::uint8_t* d, std::size_t n, int t) { return port.read(d, n, t); };
     }
     std::fflush(stderr);
 
     FrameParser frame;
-    std::string problem = receive_frame(read, frame, args);
+    std::string problem = receive_frame(read, frame, args, stop);
+    const std::size_t extra = problem.empty() ? bytes_after_frame(read, args, stop) : 0;
+    if (stop.stopped()) {
+        const std::size_t count_bytes = frame.has_count() ? 2 : frame.started() ? 1 : 0;
+        std::fprintf(stderr, "stopped: %s bytes of a frame had arrived\n",
+                     grouped(count_bytes + frame.payload().size()).c_str());
+        return stop.exit_status();
+    }
     if (!problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return EXIT_FAILED;
@@ -142,12 +219,18 @@ int run_receive(const ReceiveArgs& args)
                     static_cast<unsigned>(frame.count() >> 8),
                     static_cast<unsigned>(frame.count() & 0xFF));
     bool ok = true;
-    if (!args.expect.empty())
-        ok = report_comparison(frame.payload(), expected, args.expect, quiet);
-    if (!args.output.empty() && !write_file(args.output, frame.payload())) {
-        std::fprintf(stderr, "cannot write %s: %s\n", args.output.c_str(),
-                     errno_error(errno).text.c_str());
+    if (extra > 0) {
+        std::printf("%s more bytes followed the frame\n", grouped(extra).c_str());
         ok = false;
+    }
+    if (!args.expect.empty())
+        ok = report_comparison(frame.payload(), expected, printable(args.expect), quiet) && ok;
+    if (!args.output.empty()) {
+        std::string failed = output.commit(frame.payload());
+        if (!failed.empty()) {
+            std::fprintf(stderr, "%s\n", failed.c_str());
+            ok = false;
+        }
     }
     return ok ? EXIT_DONE : EXIT_FAILED;
 }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "AboutDlg.h"
-#include "send.h"
+#include "SendMessage.h"
 
 // The shipped build is 32-bit, where the record is the 88 bytes of the Windows 2000 layout;
 // a 64-bit build has its own size, so the size always comes from sizeof.
@@ -90,11 +90,13 @@ HCURSOR COrvantaDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void COrvantaDlg::OnSend()
 {
-    std::string port_name;
-    m_comboPort.GetWindowText(port_name);
-    const orvanta::SendOutcome outcome = orvanta::send_file(m_hPort, port_name, m_szFilePath);
-    if (!outcome.message.empty())
-        MessageBox(outcome.message.c_str(), nullptr, 0);
+    std::string strPort;
+    m_comboPort.GetWindowText(strPort);
+    // The port is closed again before anything is shown, however the send ends.
+    const orvanta::SendOutcome outcome = orvanta::send_file(strPort, m_szFilePath);
+    const std::string strText = FormatSendMessage(outcome, strPort, m_szFilePath);
+    if (!strText.empty())
+        MessageBox(strText.c_str(), nullptr, 0);
 }
 
 // The box shows the buffer whatever the Open dialog's outcome: a cancelled dialog leaves the

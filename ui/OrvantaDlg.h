@@ -4,7 +4,6 @@
 
 #include "framework.h"
 #include "resource.h"
-#include "serial_port.h"
 
 class COrvantaDlg : public CDialog {
 public:
@@ -26,7 +25,6 @@ protected:
     void OnBrowse();
 
     HICON m_hIcon;
-    orvanta::SerialPort m_hPort;       // open only while a send runs
     char m_szFilePath[MAX_PATH];       // the chosen file; written only by the Open dialog
     CEdit m_editFilePath;
     CComboBox m_comboPort;

@@ -1,11 +1,11 @@
 #pragma once
+// The upload frame, the whole of what goes on the line for one file: the payload's size N as two
+// bytes, high byte first, then the N bytes unchanged. Its encoder and its decoder live here, and
+// the sender, the receiver, the fuzz target and the tests all use them.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
-#include <string>
-
-#include "system_error.h"
+#include <vector>
 
 namespace orvanta {
 
@@ -24,22 +24,29 @@ TransferBuffer allocate_transfer_buffer();
 // Stores the payload size n big-endian in the first two bytes of a frame.
 void put_count(std::uint8_t* frame, std::size_t n);
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// The frame of a payload of at most MAX_PAYLOAD bytes: the count, then the bytes.
+std::vector<std::uint8_t> encode_frame(const std::vector<std::uint8_t>& payload);
 
-struct FrameRead {
-    enum class Status { Ready, NoFile, NotAFile, OpenFailed, ReadFailed, TooLarge } status = Status::NoFile;
-    std::size_t payload = 0;            // N: the bytes read behind the count
-    unsigned long long file_size = 0;   // with TooLarge: the whole file's size
-    SystemError error;                  // with OpenFailed and ReadFailed
-    File file;                          // with Ready: kept open until the frame is written
-};
+// Takes the bytes of one upload frame as they arrive: the count, then that many payload bytes.
+// Bytes after the frame are left to the caller.
+class FrameParser {
+public:
+    // Takes bytes from data and returns how many belonged to the frame.
+    std::size_t feed(const std::uint8_t* data, std::size_t size);
 
-// Opens path ("rb") and reads it with one fread into buffer + 2, then stores the count.
-// The empty path (no file chosen) gives NoFile; a file longer than MAX_PAYLOAD, TooLarge; a folder,
-// device, pipe or socket, NotAFile (opening a pipe with no writer would wait for ever).
-FrameRead read_frame(const std::string& path, std::uint8_t* buffer);
+    bool started() const { return header_ > 0; }
+    bool complete() const { return header_ == 2 && payload_.size() == count_; }
+    // Bytes to ask for next: the missing count bytes, then the missing payload.
+    std::size_t remaining() const;
+
+    std::size_t count() const { return count_; }  // valid once both count bytes have come
+    bool has_count() const { return header_ == 2; }
+    const std::vector<std::uint8_t>& payload() const { return payload_; }
+
+private:
+    std::size_t header_ = 0;   // count bytes seen (0 to 2)
+    std::size_t count_ = 0;
+    std::vector<std::uint8_t> payload_;
+};
 
 }  // namespace orvanta

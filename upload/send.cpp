@@ -1,130 +1,130 @@
 #include "send.h"
 
+#include "input_file.h"
+
 namespace orvanta {
 
 namespace {
 
-const char* const NOTHING_SENT = "\nNothing was sent.";
+// Closes the port when the send is left, however it is left.
+class ClosePortOnExit {
+public:
+    explicit ClosePortOnExit(SerialPort& port) : port_(port) {}
+    ~ClosePortOnExit() { port_.close(); }
+    ClosePortOnExit(const ClosePortOnExit&) = delete;
+    ClosePortOnExit& operator=(const ClosePortOnExit&) = delete;
 
-std::string settings_rejected(const std::string& port_name, std::uint32_t baud,
-                              const SystemError& error)
+private:
+    SerialPort& port_;
+};
+
+WriteMode mode_of(const SendOptions& options)
 {
-    return port_name + " did not accept the line settings (" + line_settings_text(baud) +
-           "): " + error.text + ".";
+    return options.watch ? WriteMode::Watched : WriteMode::Plain;
 }
 
-std::string stopped_part_way(const std::string& port_name, std::size_t written, std::size_t total)
+// Opens the port; false with the outcome filled in when it did not open as a serial port.
+bool open_port(SerialPort& port, const std::string& port_name, const SendOptions& options,
+               SendOutcome& outcome)
 {
-    if (written == 0)
-        return "Stopped before anything went out to " + port_name + "." + NOTHING_SENT;
-    return "Stopped: " + grouped(written) + " of " + grouped(total) + " bytes went out to " +
-           port_name + "; the target has an incomplete frame.";
+    OpenResult opened = port.open(port_name, mode_of(options));
+    if (opened.status == OpenResult::Status::Opened)
+        return true;
+    if (opened.status == OpenResult::Status::NotSerial) {
+        outcome.kind = SendOutcome::Kind::NotSerial;
+    } else {
+        outcome.kind = SendOutcome::Kind::PortFailed;
+        outcome.error = opened.error;
+    }
+    return false;
 }
 
-// What the frame step leaves to say when it did not produce a frame.
-std::string frame_problem(const FrameRead& frame, const std::string& path)
+// Writes the frame and records how far it got.
+void write_frame(SerialPort& port, const std::uint8_t* frame, std::size_t total,
+                 const SendOptions& options, SendOutcome& outcome)
 {
-    switch (frame.status) {
-    case FrameRead::Status::NotAFile:
-        return path + " is not a file (a folder, device or pipe)." + NOTHING_SENT;
-    case FrameRead::Status::OpenFailed:
-        return "Could not open " + path + ": " + frame.error.text + "." + NOTHING_SENT;
-    case FrameRead::Status::ReadFailed:
-        return "Could not read " + path + ": " + frame.error.text + "." + NOTHING_SENT;
-    case FrameRead::Status::TooLarge:
-        return path + " is " + grouped(frame.file_size) +
-               " bytes; one upload carries at most " + grouped(MAX_PAYLOAD) + " bytes." +
-               NOTHING_SENT;
-    default:
-        return {};
+    const WriteWatch watch = options.watch ? *options.watch : WriteWatch{};
+    TransferResult sent = port.write(frame, total, watch);
+    outcome.total = total;
+    outcome.written = sent.count;
+    if (sent.count == total && !sent.error) {
+        outcome.kind = SendOutcome::Kind::Sent;
+    } else if (watch.stopped()) {
+        outcome.kind = SendOutcome::Kind::Stopped;
+    } else {
+        outcome.kind = SendOutcome::Kind::WriteFailed;
+        outcome.error = sent.error;
     }
 }
 
 }  // namespace
 
-std::string grouped(unsigned long long n)
+SendOutcome::Kind file_problem_kind(FileStatus status)
 {
-    std::string digits = std::to_string(n);
-    for (std::size_t i = digits.size(); i > 3; i -= 3)
-        digits.insert(i - 3, 1, ',');
-    return digits;
+    switch (status) {
+    case FileStatus::NoFile:
+        return SendOutcome::Kind::NoFile;
+    case FileStatus::NotAFile:
+        return SendOutcome::Kind::NotAFile;
+    case FileStatus::OpenFailed:
+        return SendOutcome::Kind::FileOpenFailed;
+    case FileStatus::ReadFailed:
+        return SendOutcome::Kind::FileReadFailed;
+    case FileStatus::TooLarge:
+        return SendOutcome::Kind::FileTooLarge;
+    case FileStatus::Ready:
+        break;
+    }
+    return SendOutcome::Kind::Sent;
 }
 
-std::string line_settings_text(std::uint32_t baud)
-{
-    return grouped(baud) +
-           " baud, 8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS off";
-}
-
-std::string port_error_message(const std::string& port_name)
-{
-    return port_name + " port error\n";
-}
-
-SendOutcome send_file(SerialPort& port, const std::string& port_name, const std::string& path,
+SendOutcome send_file(const std::string& port_name, const std::string& path,
                       const SendOptions& options)
 {
     SendOutcome outcome;
-    OpenResult opened =
-        port.open(port_name, options.watch ? WriteMode::Watched : WriteMode::Plain);
-    if (opened.status == OpenResult::Status::Failed) {
-        outcome.message = port_error_message(port_name);
-        outcome.reason = opened.error.text;
+    SerialPort port;
+    ClosePortOnExit release(port);
+    if (!open_port(port, port_name, options, outcome))
+        return outcome;
+
+    outcome.settings_error = port.configure(options.baud);
+    TransferBuffer buffer = options.allocate();
+    if (!buffer) {
+        outcome.kind = SendOutcome::Kind::NoMemory;
         return outcome;
     }
-    if (opened.status == OpenResult::Status::NotSerial) {
-        outcome.message = port_name + " is not a serial port." + NOTHING_SENT;
+    FrameRead frame = read_frame(path, buffer.get());
+    outcome.payload = frame.payload;
+    if (frame.status != FileStatus::Ready) {
+        outcome.kind = file_problem_kind(frame.status);
+        outcome.file_size = frame.file_size;
+        if (frame.status == FileStatus::OpenFailed || frame.status == FileStatus::ReadFailed)
+            outcome.error = frame.error;
         return outcome;
     }
+    write_frame(port, buffer.get(), frame.payload + 2, options, outcome);
+    return outcome;  // the file closes first, then the buffer is freed, then the port closes
+}
 
-    std::optional<SystemError> settings_error = port.configure(options.baud);
-    std::string problem;
-    {
-        TransferBuffer buffer = options.allocate();
-        if (!buffer) {
-            problem = "Could not allocate the " + grouped(MAX_UPLOAD_BUFFER) +
-                      "-byte transfer buffer." + NOTHING_SENT;
-        } else {
-            FrameRead frame = read_frame(path, buffer.get());
-            outcome.payload = frame.payload;
-            if (frame.status == FrameRead::Status::NoFile) {
-                outcome.result = SendOutcome::Result::NoFile;
-            } else if (frame.status != FrameRead::Status::Ready) {
-                problem = frame_problem(frame, path);
-            } else {
-                const std::size_t total = frame.payload + 2;
-                const WriteWatch watch = options.watch ? *options.watch : WriteWatch{};
-                TransferResult sent = port.write(buffer.get(), total, watch);
-                outcome.written = sent.count;
-                if (sent.count == total && !sent.error) {
-                    outcome.result = SendOutcome::Result::Sent;
-                } else if (watch.stopped()) {
-                    outcome.result = SendOutcome::Result::Stopped;
-                    problem = stopped_part_way(port_name, sent.count, total);
-                } else {
-                    std::string why = sent.error ? sent.error->text
-                                                 : std::string("the port stopped taking data");
-                    problem = "Sending " + path + " to " + port_name + " failed after " +
-                              grouped(sent.count) + " of " + grouped(total) + " bytes: " + why +
-                              ".";
-                }
-            }
-        }
-        // The file closes here, then the buffer is freed.
+SendOutcome send_frame(SerialPort& port, const std::string& port_name,
+                       const std::vector<std::uint8_t>& frame, const SendOptions& options)
+{
+    SendOutcome outcome;
+    outcome.payload = frame.size() - 2;
+    outcome.total = frame.size();
+    ClosePortOnExit release(port);
+    if (options.watch && options.watch->stopped()) {
+        outcome.kind = SendOutcome::Kind::Stopped;
+        return outcome;
     }
-    port.close();
-
-    // Messages come only now, with the port closed, so no message ever holds the port.
-    if (settings_error && outcome.result != SendOutcome::Result::NoFile) {
-        std::string rejected = settings_rejected(port_name, options.baud, *settings_error);
-        if (outcome.result == SendOutcome::Result::Sent) {
-            outcome.result = SendOutcome::Result::Failed;
-            problem = rejected + "\nThe file was sent anyway; the target may not have read it.";
-        } else {
-            problem += "\n" + rejected;
-        }
+    if (!open_port(port, port_name, options, outcome))
+        return outcome;
+    if (std::optional<SystemError> refused = port.configure(options.baud)) {
+        outcome.kind = SendOutcome::Kind::SettingsRejected;
+        outcome.error = refused;
+        return outcome;
     }
-    outcome.message = problem;
+    write_frame(port, frame.data(), frame.size(), options, outcome);
     return outcome;
 }
 

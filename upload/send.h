@@ -1,25 +1,44 @@
 #pragma once
+// The send operation: a frame onto a named port, everything released before it returns, and one
+// outcome that says what happened with its facts. The dialog and the command line word it.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "frame.h"
+#include "input_file.h"
+#include "line_settings.h"
 #include "serial_port.h"
 
 namespace orvanta {
 
 struct SendOutcome {
-    enum class Result {
-        Sent,      // the whole frame was written
-        NoFile,    // no file chosen: the port was opened, set up and closed, nothing written
-        Failed,    // nothing, or not all, was written; message says what happened
-        Stopped,   // the watch's stop flag ended the write part-way; message says how far it got
-    } result = Result::Failed;
-    std::size_t payload = 0;   // N, the file's bytes in the frame
-    std::size_t written = 0;   // bytes of the frame that went out on the line
-    std::string message;       // what to tell the user; empty when there is nothing to say
-    std::string reason;        // the system's words when the port would not open
+    enum class Kind {
+        Sent,              // the whole frame went out
+        NoFile,            // no file chosen: the port was opened, set up and closed, nothing written
+        PortFailed,        // the port would not open: error
+        NotSerial,         // the name opens something that is not a serial port
+        NotAFile,          // the file is a folder, device, pipe or socket
+        FileOpenFailed,    // error
+        FileReadFailed,    // error
+        FileTooLarge,      // file_size
+        NoMemory,          // the transfer buffer could not be allocated
+        SettingsRejected,  // the port refused the line settings (error), and nothing was written
+        WriteFailed,       // written of total went out; error, when the system gave one
+        Stopped,           // the stop flag ended the send; written of total went out
+    } kind = Kind::PortFailed;
+    std::size_t payload = 0;             // N, the file's bytes in the frame
+    std::size_t total = 0;               // the frame's length, N + 2, once there is a frame
+    std::size_t written = 0;             // bytes of the frame that went out on the line
+    unsigned long long file_size = 0;    // with FileTooLarge
+    std::optional<SystemError> error;    // the system's reason, where the kind has one
+    // The dialog's send writes the frame even when the port refused the line settings; then
+    // this holds the port's reason, beside what happened to the frame.
+    std::optional<SystemError> settings_error;
+
+    bool succeeded() const { return kind == Kind::Sent && !settings_error; }
 };
 
 struct SendOptions {
@@ -30,19 +49,21 @@ struct SendOptions {
     TransferBuffer (*allocate)() = allocate_transfer_buffer;     // replaced in tests
 };
 
-// The port-error message, exactly: the name as given, then " port error\n".
-std::string port_error_message(const std::string& port_name);
-
-// Sends the file at path to the named port as one upload frame: open the port, set the line,
-// read the file behind the count, write the frame, release everything, and only then report.
-// port is where the open port lives while the send runs; it is closed again on return.
-SendOutcome send_file(SerialPort& port, const std::string& port_name, const std::string& path,
+// The dialog's send: open the port, set the line, read the file behind the count, write the
+// frame, release everything. Line settings the port refuses do not stop it: the frame is written
+// and the refusal reported with it. The port is closed again on every way out, an exception
+// included.
+SendOutcome send_file(const std::string& port_name, const std::string& path,
                       const SendOptions& options = {});
 
-// The line settings in words, as messages show them: "115,200 baud, 8 data bits, ...".
-std::string line_settings_text(std::uint32_t baud);
+// The command line's send of a frame already read (its file was checked before any port was
+// touched): open the port, set the line, write. Line settings the port refuses stop it before
+// any byte goes out. port is the object the line is reached through; it is closed again on every
+// way out.
+SendOutcome send_frame(SerialPort& port, const std::string& port_name,
+                       const std::vector<std::uint8_t>& frame, const SendOptions& options = {});
 
-// A byte count with thousands separators, as the messages show it: 65,535.
-std::string grouped(unsigned long long n);
+// What a file that gave no frame comes to as an outcome.
+SendOutcome::Kind file_problem_kind(FileStatus status);
 
 }  // namespace orvanta

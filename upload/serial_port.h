@@ -3,16 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "system_error.h"
 
 namespace orvanta {
-
-// What a sender puts on the line besides the speed is fixed: 8 data bits, no parity, one stop
-// bit, no flow control, DTR and RTS off.
-constexpr std::uint32_t DEFAULT_BAUD = 115200;
 
 struct OpenResult {
     enum class Status { Opened, Failed, NotSerial } status = Status::Failed;
@@ -27,9 +24,10 @@ struct TransferResult {
 // Called while a write is under way with the bytes that have left so far, of the total.
 using WriteProgress = std::function<void(std::size_t done, std::size_t total)>;
 
-// How the port's writes run. Plain: one blocking write and no other call on the port while it
-// runs (the dialog's send). Watched: the writer can follow the write and stop it part-way (the
-// command line's send); on Windows this needs a port opened for overlapped I/O.
+// How the port's writes run, the same on every platform. Plain: the frame goes to the port in one
+// blocking write that nothing follows or stops (the dialog's send; on Windows the port is opened
+// for synchronous use and sees no call but the write). Watched: the writer can follow the write
+// and stop it part-way (the command line's send).
 enum class WriteMode { Plain, Watched };
 
 // What a watched write reports to, and what stops it.
@@ -41,17 +39,19 @@ struct WriteWatch {
     bool stopped() const { return stop && stop->load(); }
 };
 
-// One serial port, used by one owner at a time; closed when the object goes.
-// serial_win32.cpp and serial_posix.cpp each implement it with their platform's own calls.
+// One serial port, used by one owner at a time; closed when the object goes. What the port is
+// to the system stays inside serial_posix.cpp and serial_win32.cpp, which each implement it with
+// their platform's own calls.
 class SerialPort {
 public:
-    SerialPort() = default;
+    SerialPort();
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // Opens the named port for exclusive use. A name that opens something other than a
-    // serial device is closed again and reported as NotSerial.
+    // Opens the named port for exclusive use. A name that opens something other than a serial
+    // device (a disk file, a printer, a pseudo-terminal's multiplexer, this process's own
+    // terminal) is closed again, untouched, and reported as NotSerial.
     OpenResult open(const std::string& name, WriteMode mode = WriteMode::Plain);
 
     bool is_open() const;
@@ -59,27 +59,24 @@ public:
     // Sets the speed, 8N1, no flow control, raw bytes, and drops DTR and RTS.
     std::optional<SystemError> configure(std::uint32_t baud);
 
-    // Writes all of data and returns how much the port took. A watched write also waits until
-    // the bytes have left, and when it fails or is stopped, drops what is still queued and counts
-    // only what has left. On POSIX every write is watched; on Windows only on a Watched port.
+    // Writes all of data and returns how much went out. A Plain write returns once the port has
+    // taken the whole frame. A Watched write reports progress, returns once the bytes have left
+    // the port, and when it fails or is stopped drops what is still queued and counts only what
+    // has left.
     TransferResult write(const std::uint8_t* data, std::size_t size, const WriteWatch& watch = {});
 
     // Reads up to size bytes, waiting at most timeout_ms for the first one (-1: no limit).
     // A count of 0 with no error means the time ran out. Needs a port opened Plain.
     TransferResult read(std::uint8_t* data, std::size_t size, int timeout_ms);
 
+    // Drops what has arrived and not been read yet.
+    void discard_input();
+
     void close();
 
 private:
-#ifdef _WIN32
-    void* handle_ = reinterpret_cast<void*>(-1);  // INVALID_HANDLE_VALUE
-    WriteMode mode_ = WriteMode::Plain;
-#else
-    int fd_ = -1;
-#endif
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
-
-// Whether the port can be set to this speed.
-bool is_supported_baud(std::uint32_t baud);
 
 }  // namespace orvanta

@@ -2,7 +2,8 @@
 // a write that waits until the bytes have left.
 #include "serial_port.h"
 
-#include "fd_read_posix.h"
+#include "fd_io_posix.h"
+#include "line_settings.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 namespace orvanta {
@@ -44,6 +46,8 @@ const BaudCode baud_codes[] = {
 #endif
 };
 
+// The rates of the standard table this system has a code for; a rate it lacks is refused when
+// the port is configured.
 const BaudCode* find_baud(std::uint32_t rate)
 {
     for (const BaudCode& b : baud_codes)
@@ -69,24 +73,96 @@ std::size_t gone(std::size_t handed, std::size_t queued)
     return handed > queued ? handed - queued : 0;
 }
 
+// A terminal that is no serial line: the pseudo-terminal multiplexer (each open of it makes a new
+// pair whose other end nobody reads, so a write would wait for ever), or this process's own
+// controlling terminal (the user's screen; /dev/tty names it too).
+bool is_not_a_line(int fd)
+{
+    if (ptsname(fd) != nullptr)  // only the multiplexer's end of a pair has a partner name
+        return true;
+    pid_t session = tcgetsid(fd);
+    return session >= 0 && session == getsid(0);
+}
+
+// A plain write hands over the whole frame and waits until it has left; a signal does not cut
+// it short.
+TransferResult plain_write(int fd, const std::uint8_t* data, std::size_t size)
+{
+    std::size_t handed = 0;
+    while (handed < size) {
+        ssize_t n = ::write(fd, data + handed, size - handed);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return {handed, last_system_error()};
+        handed += static_cast<std::size_t>(n);
+    }
+    while (tcdrain(fd) != 0) {
+        if (errno != EINTR)
+            return {handed, last_system_error()};
+    }
+    return {size, std::nullopt};
+}
+
+TransferResult watched_write(int fd, const std::uint8_t* data, std::size_t size,
+                             const WriteWatch& watch)
+{
+    std::size_t handed = 0;
+    std::optional<SystemError> error;
+    // Blocking pieces keep the driver's queue filled, so the line has no gap between bytes.
+    while (handed < size && !error) {
+        if (watch.stopped()) {
+            error = errno_error(EINTR);
+            break;
+        }
+        std::size_t piece = size - handed < WRITE_PIECE ? size - handed : WRITE_PIECE;
+        ssize_t n = ::write(fd, data + handed, piece);
+        if (n < 0) {
+            // EINTR is not retried: a signal during a send is how the user stops it.
+            error = last_system_error();
+            break;
+        }
+        handed += static_cast<std::size_t>(n);
+        if (watch.progress)
+            watch.progress(gone(handed, queued_output(fd)), size);
+    }
+    if (!error && watch.stopped())
+        error = errno_error(EINTR);
+    if (!error && tcdrain(fd) != 0)
+        error = last_system_error();
+    if (error) {
+        // What is still queued will not go out: drop it, so that close does not wait for it.
+        std::size_t left = gone(handed, queued_output(fd));
+        tcflush(fd, TCOFLUSH);
+        return {left, error};
+    }
+    if (watch.progress)
+        watch.progress(size, size);
+    return {size, std::nullopt};
+}
+
 }  // namespace
 
 
-SystemError last_system_error() { return errno_error(errno); }
+struct SerialPort::Impl {
+    int fd = -1;
+    WriteMode mode = WriteMode::Plain;
+};
+
+SerialPort::SerialPort() : impl_(std::make_unique<Impl>()) {}
 
 SerialPort::~SerialPort() { close(); }
 
-bool SerialPort::is_open() const { return fd_ >= 0; }
+bool SerialPort::is_open() const { return impl_->fd >= 0; }
 
-// Every write here can be followed and stopped, so both modes open the same way.
-OpenResult SerialPort::open(const std::string& name, WriteMode)
+OpenResult SerialPort::open(const std::string& name, WriteMode mode)
 {
     close();
     // O_NONBLOCK only so that the open does not wait for a modem's carrier.
     int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {OpenResult::Status::Failed, last_system_error()};
-    if (!isatty(fd)) {
+    if (!isatty(fd) || is_not_a_line(fd)) {
         ::close(fd);
         return {OpenResult::Status::NotSerial, {}};
     }
@@ -102,20 +178,23 @@ OpenResult SerialPort::open(const std::string& name, WriteMode)
     int flags = fcntl(fd, F_GETFL);
     if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         SystemError error = last_system_error();
+        ioctl(fd, TIOCNXCL);
         ::close(fd);
         return {OpenResult::Status::Failed, error};
     }
-    fd_ = fd;
+    impl_->fd = fd;
+    impl_->mode = mode;
     return {OpenResult::Status::Opened, {}};
 }
 
 std::optional<SystemError> SerialPort::configure(std::uint32_t baud)
 {
+    const int fd = impl_->fd;
     const BaudCode* speed = find_baud(baud);
     if (!speed)
-        return SystemError{EINVAL, "unsupported baud rate " + std::to_string(baud)};
+        return errno_error(EINVAL);
     termios tio;
-    if (tcgetattr(fd_, &tio) != 0)
+    if (tcgetattr(fd, &tio) != 0)
         return last_system_error();
     cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
@@ -124,11 +203,18 @@ std::optional<SystemError> SerialPort::configure(std::uint32_t baud)
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, speed->code) != 0 || cfsetospeed(&tio, speed->code) != 0 ||
-        tcsetattr(fd_, TCSANOW, &tio) != 0)
+        tcsetattr(fd, TCSANOW, &tio) != 0)
         return last_system_error();
+    // tcsetattr succeeds when it applied any of the settings: read them back.
+    termios now;
+    if (tcgetattr(fd, &now) != 0)
+        return last_system_error();
+    if (cfgetospeed(&now) != speed->code || (now.c_cflag & CSIZE) != CS8 ||
+        (now.c_cflag & (PARENB | CSTOPB | CRTSCTS)) != 0)
+        return errno_error(EINVAL);
     // A pty has no modem lines; there is nothing to drop.
     int lines = TIOCM_DTR | TIOCM_RTS;
-    if (ioctl(fd_, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL)
+    if (ioctl(fd, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL)
         return last_system_error();
     return std::nullopt;
 }
@@ -136,38 +222,9 @@ std::optional<SystemError> SerialPort::configure(std::uint32_t baud)
 TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size,
                                  const WriteWatch& watch)
 {
-    std::size_t handed = 0;
-    std::optional<SystemError> error;
-    // Blocking pieces keep the driver's queue filled, so the line has no gap between bytes.
-    while (handed < size && !error) {
-        if (watch.stopped()) {
-            error = errno_error(EINTR);
-            break;
-        }
-        std::size_t piece = size - handed < WRITE_PIECE ? size - handed : WRITE_PIECE;
-        ssize_t n = ::write(fd_, data + handed, piece);
-        if (n < 0) {
-            // EINTR is not retried: a signal during a send is how the user stops it.
-            error = last_system_error();
-            break;
-        }
-        handed += static_cast<std::size_t>(n);
-        if (watch.progress)
-            watch.progress(gone(handed, queued_output(fd_)), size);
-    }
-    if (!error && watch.stopped())
-        error = errno_error(EINTR);
-    if (!error && tcdrain(fd_) != 0)
-        error = last_system_error();
-    if (error) {
-        // What is still queued will not go out: drop it, so that close does not wait for it.
-        std::size_t left = gone(handed, queued_output(fd_));
-        tcflush(fd_, TCOFLUSH);
-        return {left, error};
-    }
-    if (watch.progress)
-        watch.progress(size, size);
-    return {size, std::nullopt};
+    if (impl_->mode == WriteMode::Plain)
+        return plain_write(impl_->fd, data, size);
+    return watched_write(impl_->fd, data, size, watch);
 }
 
 TransferResult read_fd(int fd, std::uint8_t* data, std::size_t size, int timeout_ms)
@@ -191,20 +248,20 @@ TransferResult read_fd(int fd, std::uint8_t* data, std::size_t size, int timeout
 
 TransferResult SerialPort::read(std::uint8_t* data, std::size_t size, int timeout_ms)
 {
-    return read_fd(fd_, data, size, timeout_ms);
+    return read_fd(impl_->fd, data, size, timeout_ms);
 }
+
+void SerialPort::discard_input() { tcflush(impl_->fd, TCIFLUSH); }
 
 void SerialPort::close()
 {
-    if (fd_ < 0)
+    if (impl_->fd < 0)
         return;
     // The exclusive flag stays on the device while anyone else still has it open (the other
     // end of a virtual line, say); clear it so the next sender is not refused.
-    ioctl(fd_, TIOCNXCL);
-    ::close(fd_);
-    fd_ = -1;
+    ioctl(impl_->fd, TIOCNXCL);
+    ::close(impl_->fd);
+    impl_->fd = -1;
 }
-
-bool is_supported_baud(std::uint32_t baud) { return find_baud(baud) != nullptr; }
 
 }  // namespace orvanta

@@ -8,12 +8,11 @@
 #include <windows.h>
 
 #include "port_name.h"
+#include "system_error.h"
 
 namespace orvanta {
 
 namespace {
-
-HANDLE as_handle(void* h) { return static_cast<HANDLE>(h); }
 
 // Every field of the line settings, from constants; the port's current state is never read.
 DCB line_settings(std::uint32_t baud)
@@ -31,14 +30,6 @@ DCB line_settings(std::uint32_t baud)
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
     return dcb;
-}
-
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                             text.back() == '.'))
-        text.pop_back();
-    return text;
 }
 
 // A manual-reset event for one overlapped request; closed with the object.
@@ -174,20 +165,16 @@ TransferResult watched_write(HANDLE h, const std::uint8_t* data, std::size_t siz
 
 }  // namespace
 
-SystemError last_system_error()
-{
-    DWORD code = GetLastError();
-    char buffer[512] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, buffer, sizeof buffer, nullptr);
-    std::string text = length ? trimmed(std::string(buffer, length))
-                              : "system error " + std::to_string(code);
-    return {static_cast<long>(code), text};
-}
+struct SerialPort::Impl {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    WriteMode mode = WriteMode::Plain;
+};
+
+SerialPort::SerialPort() : impl_(std::make_unique<Impl>()) {}
 
 SerialPort::~SerialPort() { close(); }
 
-bool SerialPort::is_open() const { return as_handle(handle_) != INVALID_HANDLE_VALUE; }
+bool SerialPort::is_open() const { return impl_->handle != INVALID_HANDLE_VALUE; }
 
 OpenResult SerialPort::open(const std::string& name, WriteMode mode)
 {
@@ -197,20 +184,24 @@ OpenResult SerialPort::open(const std::string& name, WriteMode mode)
                            nullptr, OPEN_EXISTING, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return {OpenResult::Status::Failed, last_system_error()};
-    // A disk file's path typed as the port name opens too; writing the frame would overwrite it.
-    if (GetFileType(h) != FILE_TYPE_CHAR) {
+    // A serial port is what answers as one: a disk file, NUL, a printer or a parallel port has no
+    // comm state to read, and writing the frame there would overwrite or lose it.
+    DCB current;
+    ZeroMemory(&current, sizeof current);
+    current.DCBlength = sizeof current;
+    if (!GetCommState(h, &current)) {
         CloseHandle(h);
         return {OpenResult::Status::NotSerial, {}};
     }
-    handle_ = h;
-    mode_ = mode;
+    impl_->handle = h;
+    impl_->mode = mode;
     return {OpenResult::Status::Opened, {}};
 }
 
 std::optional<SystemError> SerialPort::configure(std::uint32_t baud)
 {
     DCB dcb = line_settings(baud);
-    if (!SetCommState(as_handle(handle_), &dcb))
+    if (!SetCommState(impl_->handle, &dcb))
         return last_system_error();
     return std::nullopt;
 }
@@ -218,16 +209,14 @@ std::optional<SystemError> SerialPort::configure(std::uint32_t baud)
 TransferResult SerialPort::write(const std::uint8_t* data, std::size_t size,
                                  const WriteWatch& watch)
 {
-    if (mode_ == WriteMode::Watched)
-        return watched_write(as_handle(handle_), data, size, watch);
+    if (impl_->mode == WriteMode::Watched)
+        return watched_write(impl_->handle, data, size, watch);
     // One WriteFile of the whole frame keeps the driver's queue full from first byte to last.
     DWORD written = 0;
     TransferResult result;
-    if (!WriteFile(as_handle(handle_), data, static_cast<DWORD>(size), &written, nullptr))
+    if (!WriteFile(impl_->handle, data, static_cast<DWORD>(size), &written, nullptr))
         result.error = last_system_error();
     result.count = written;
-    if (watch.progress)
-        watch.progress(written, size);
     return result;
 }
 
@@ -240,34 +229,24 @@ TransferResult SerialPort::read(std::uint8_t* data, std::size_t size, int timeou
     timeouts.ReadTotalTimeoutConstant =
         timeout_ms < 0 ? MAXDWORD - 1 : static_cast<DWORD>(timeout_ms > 0 ? timeout_ms : 1);
     TransferResult result;
-    if (!SetCommTimeouts(as_handle(handle_), &timeouts)) {
+    if (!SetCommTimeouts(impl_->handle, &timeouts)) {
         result.error = last_system_error();
         return result;
     }
     DWORD got = 0;
-    if (!ReadFile(as_handle(handle_), data, static_cast<DWORD>(size), &got, nullptr))
+    if (!ReadFile(impl_->handle, data, static_cast<DWORD>(size), &got, nullptr))
         result.error = last_system_error();
     result.count = got;
     return result;
 }
 
+void SerialPort::discard_input() { PurgeComm(impl_->handle, PURGE_RXCLEAR); }
+
 void SerialPort::close()
 {
     if (is_open())
-        CloseHandle(as_handle(handle_));
-    handle_ = INVALID_HANDLE_VALUE;
-}
-
-bool is_supported_baud(std::uint32_t baud)
-{
-    // The driver takes any rate; these are the ones serial hardware offers.
-    static const std::uint32_t rates[] = {110,   300,   600,    1200,   2400,   4800,   9600,
-                                          14400, 19200, 38400,  57600,  115200, 128000, 230400,
-                                          256000, 460800, 921600};
-    for (std::uint32_t rate : rates)
-        if (rate == baud)
-            return true;
-    return false;
+        CloseHandle(impl_->handle);
+    impl_->handle = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace orvanta

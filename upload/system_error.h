@@ -13,6 +13,7 @@ struct SystemError {
 SystemError errno_error(int code);
 
 // The last error of the platform's own calls (GetLastError on Windows, errno elsewhere).
+// system_error_posix.cpp and system_error_win32.cpp each implement both.
 SystemError last_system_error();
 
 }  // namespace orvanta

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "frame.h"
+#include "input_file.h"
 #include "virtual_line.h"
 
 namespace {
@@ -41,9 +41,8 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
 
     orvanta::VirtualLine line;
-    std::string problem = line.create(argv[1]);
-    if (!problem.empty()) {
-        std::fprintf(stderr, "paced_line: %s\n", problem.c_str());
+    if (line.create(argv[1]).status != orvanta::VirtualLine::Created::Status::Ready) {
+        std::fprintf(stderr, "paced_line: cannot make the line %s\n", argv[1]);
         return 1;
     }
     std::printf("ready\n");
