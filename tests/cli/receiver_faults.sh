@@ -29,9 +29,11 @@ feed "count, no payload"   '\000\005'                  1 "incomplete frame: 0 of
 feed "short frame"         '\000\005ab'                1 "incomplete frame: 2 of 5 bytes received"
 feed "one count byte"      '\001'                      1 "only 1 of the 2 count bytes arrived"
 feed "noise, huge count"   '\377\377\001\002\003\004'  1 "incomplete frame: 4 of 65,535 bytes received"
-feed "two frames"          '\000\003abc\000\002de'     0 "received 3 bytes"
+# Bytes after the frame: a second frame or noise must not pass for one clean frame.
+feed "two frames"          '\000\003abc\000\002de'     1 "4 more bytes followed the frame"
 [ "$(cat "$work/got")" = abc ] && passes=$((passes + 1)) || { failures=$((failures + 1)); echo "FAILED: first frame only"; }
-feed "noise, small count"  '\000\002\377\376\375\374'  0 "received 2 bytes (count bytes 00 02)"
+feed "noise, small count"  '\000\002\377\376\375\374'  1 "2 more bytes followed the frame"
+feed "one clean frame"     '\000\002\377\376'          0 "received 2 bytes (count bytes 00 02)"
 
 echo "$passes passed, $failures failed"
 [ $failures -eq 0 ]

@@ -19,15 +19,6 @@ inline std::vector<std::uint8_t> pattern(std::size_t size, unsigned seed = 1)
     return bytes;
 }
 
-// The frame a file of these bytes must give: the count high byte first, then the bytes.
-inline std::vector<std::uint8_t> frame_of(const std::vector<std::uint8_t>& payload)
-{
-    std::vector<std::uint8_t> frame{static_cast<std::uint8_t>(payload.size() >> 8),
-                                    static_cast<std::uint8_t>(payload.size() & 0xFF)};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    return frame;
-}
-
 class ScratchDir {
 public:
     ScratchDir()

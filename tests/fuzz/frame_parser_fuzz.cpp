@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "frame_parser.h"
+#include "frame.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

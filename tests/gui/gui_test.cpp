@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "com_line.h"
+#include "frame.h"
 #include "gui_driver.h"
 #include "resource.h"
 #include "test_files.h"
@@ -152,7 +153,7 @@ TEST_F(OrvantaGui, SendWritesTheFrameByteForByteOnEveryPress)
     for (int press = 1; press <= 2; ++press) {
         SCOPED_TRACE("press " + std::to_string(press));
         send_silently();
-        EXPECT_EQ(line.received(), frame_of(payload));
+        EXPECT_EQ(line.received(), orvanta::encode_frame(payload));
     }
 }
 
@@ -225,7 +226,7 @@ TEST_F(OrvantaGui, PortThatWillNotOpenShowsThePortErrorMessage)
     // And Send works again once the port is one that opens.
     set_window_text(port_box(), "COM2");
     send_silently();
-    EXPECT_EQ(line.received(), frame_of(pattern(3)));
+    EXPECT_EQ(line.received(), orvanta::encode_frame(pattern(3)));
 }
 
 // The About entry is the last of the system menu: opened by keyboard (Alt+Space, Up from the
@@ -283,7 +284,7 @@ TEST_F(OrvantaGui, SystemMenuAboutOpensTheAboutBoxAndReturnsUnchanged)
     ASSERT_TRUE(wait_until([&] { return !app.dialog("About Orvanta"); }));
 
     send_silently();
-    EXPECT_EQ(line.received(), frame_of(payload)) << "the same file, on the same port";
+    EXPECT_EQ(line.received(), orvanta::encode_frame(payload)) << "the same file, on the same port";
 }
 
 // System commands other than the About entry keep their usual effect: Move, as the system menu

@@ -1,18 +1,18 @@
-// The upload frame read from files, the receiver's parser, and the small text helpers.
+// The upload frame: its encoder and decoder, the file read into it, and the small text helpers.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include "frame.h"
-#include "frame_parser.h"
+#include "input_file.h"
+#include "line_settings.h"
 #include "port_name.h"
-#include "send.h"
 #include "test_files.h"
+#include "text.h"
 
 namespace orvanta {
 namespace {
 
-using test::frame_of;
 using test::pattern;
 using test::ScratchDir;
 
@@ -35,10 +35,10 @@ TEST(Frame, FilesGiveCountThenBytes)
         SCOPED_TRACE(c.size);
         auto bytes = c.size == 1 ? std::vector<std::uint8_t>{0x41} : pattern(c.size);
         FrameRead frame = read_frame(dir.write("f.bin", bytes), buffer.get());
-        ASSERT_EQ(frame.status, FrameRead::Status::Ready);
+        ASSERT_EQ(frame.status, FileStatus::Ready);
         ASSERT_EQ(frame.payload, c.size);
         std::vector<std::uint8_t> got(buffer.get(), buffer.get() + c.size + 2);
-        EXPECT_EQ(got, frame_of(bytes));
+        EXPECT_EQ(got, encode_frame(bytes));
         EXPECT_TRUE(std::equal(c.head.begin(), c.head.end(), got.begin()));
     }
 }
@@ -49,8 +49,8 @@ TEST(Frame, BinaryBytesAreNotTranslated)
     ScratchDir dir;
     TransferBuffer buffer = allocate_transfer_buffer();
     FrameRead frame = read_frame(dir.write("f.bin", bytes), buffer.get());
-    ASSERT_EQ(frame.status, FrameRead::Status::Ready);
-    EXPECT_EQ(std::vector<std::uint8_t>(buffer.get(), buffer.get() + 8), frame_of(bytes));
+    ASSERT_EQ(frame.status, FileStatus::Ready);
+    EXPECT_EQ(std::vector<std::uint8_t>(buffer.get(), buffer.get() + 8), encode_frame(bytes));
 }
 
 TEST(Frame, FilesTheCountCannotDescribeAreRefusedWithTheirSize)
@@ -58,21 +58,27 @@ TEST(Frame, FilesTheCountCannotDescribeAreRefusedWithTheirSize)
     ScratchDir dir;
     TransferBuffer buffer = allocate_transfer_buffer();
     for (std::size_t size : {std::size_t{65536}, std::size_t{1048575}}) {
-        FrameRead frame = read_frame(dir.write("big.bin", pattern(size)), buffer.get());
-        EXPECT_EQ(frame.status, FrameRead::Status::TooLarge);
+        std::string file = dir.write("big.bin", pattern(size));
+        FrameRead frame = read_frame(file, buffer.get());
+        EXPECT_EQ(frame.status, FileStatus::TooLarge);
         EXPECT_EQ(frame.file_size, size);
         EXPECT_FALSE(frame.file);
+        FileContents whole = read_file(file, MAX_PAYLOAD);
+        EXPECT_EQ(whole.status, FileStatus::TooLarge);
+        EXPECT_EQ(whole.file_size, size);
+        EXPECT_TRUE(whole.bytes.empty());
     }
+    EXPECT_EQ(read_file(dir.write("ok.bin", pattern(65535)), MAX_PAYLOAD).bytes, pattern(65535));
 }
 
 TEST(Frame, NoFrameWithoutAReadableFile)
 {
     ScratchDir dir;
     TransferBuffer buffer = allocate_transfer_buffer();
-    EXPECT_EQ(read_frame("", buffer.get()).status, FrameRead::Status::NoFile);
+    EXPECT_EQ(read_frame("", buffer.get()).status, FileStatus::NoFile);
 
     FrameRead missing = read_frame(dir.path("missing.bin"), buffer.get());
-    EXPECT_EQ(missing.status, FrameRead::Status::OpenFailed);
+    EXPECT_EQ(missing.status, FileStatus::OpenFailed);
     EXPECT_FALSE(missing.error.text.empty());
 
 }
@@ -86,15 +92,16 @@ TEST(Frame, OnlyRegularFilesAreRead)
     TransferBuffer buffer = allocate_transfer_buffer();
     for (const std::string& path : {dir.path(""), fifo, std::string("/dev/zero"), std::string("/dev/null")}) {
         FrameRead frame = read_frame(path, buffer.get());
-        EXPECT_EQ(frame.status, FrameRead::Status::NotAFile) << path;
+        EXPECT_EQ(frame.status, FileStatus::NotAFile) << path;
         EXPECT_FALSE(frame.file) << path;
+        EXPECT_EQ(read_file(path, MAX_PAYLOAD).status, FileStatus::NotAFile) << path;
     }
 }
 
 TEST(FrameParser, TakesOneFrameWhateverThePieces)
 {
     auto payload = pattern(300);
-    auto wire = frame_of(payload);
+    auto wire = encode_frame(payload);
     wire.push_back(0xAA);  // the start of a next frame stays with the caller
     for (std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, wire.size()}) {
         SCOPED_TRACE(piece);
@@ -131,6 +138,38 @@ TEST(Text, PortNamesForWin32)
     };
     for (const auto& [typed, opened] : cases)
         EXPECT_EQ(win32_device_path(typed), opened) << typed;
+}
+
+// Numbers as people type them: decimal always, within range, and nothing else.
+TEST(Text, RatesAndSecondsAreReadAsDecimal)
+{
+    const std::pair<const char*, std::optional<std::uint32_t>> rates[] = {
+        {"115200", 115200}, {"0115200", 115200}, {"9600", 9600}, {"50", 50}, {"2000000", 2000000},
+        {"12345", {}},      {"", {}},            {"+9600", {}},  {"-9600", {}}, {"9600 ", {}},
+        {"0x2580", {}},     {"9.6e3", {}},       {"0", {}},      {"99999999999999999999", {}},
+        {"4294977896", {}},
+    };
+    for (const auto& [text, rate] : rates)
+        EXPECT_EQ(parse_rate(text), rate) << text;
+
+    const std::pair<const char*, std::optional<double>> seconds[] = {
+        {"2", 2.0},     {"0.5", 0.5},  {".25", 0.25},  {"0", 0.0},     {"1000000", 1e6},
+        {"1000001", {}}, {"nan", {}},  {"inf", {}},    {"-1", {}},     {"1e3", {}},
+        {"0x10", {}},    {"", {}},     {".", {}},      {"5.", {}},     {"1.2.3", {}},
+        {" 2", {}},      {"99999999999999999999999", {}},
+    };
+    for (const auto& [text, value] : seconds)
+        EXPECT_EQ(parse_seconds(text, 0, 1e6), value) << text;
+}
+
+TEST(Text, NamesInMessagesShowControlCharactersEscaped)
+{
+    EXPECT_EQ(printable("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(printable("a\nb"), "a\\nb");
+    EXPECT_EQ(printable("line\nfeed\ttab\rret"), "line\\nfeed\\ttab\\rret");
+    EXPECT_EQ(printable("\x1B[2J\x7F\x01"), "\\x1B[2J\\x7F\\x01");
+    EXPECT_EQ(printable("\xC3\xBC"), "\xC3\xBC");  // UTF-8 stays as it is
+    EXPECT_EQ(printable("\\\\.\\COM10"), "\\\\.\\COM10");
 }
 
 TEST(Text, GroupedCounts)

@@ -1,6 +1,7 @@
 #pragma once
-// A virtual serial line for tests: a pty pair whose slave a sender opens by name, and a thread
-// that collects whatever reaches the master.
+// The test line on POSIX: a pty pair whose slave a sender opens by name, and a thread that
+// collects whatever reaches the master. It starts in a state a sender must change (9600 baud,
+// parity, two stop bits, flow control).
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "line_state.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -46,7 +49,26 @@ public:
     PtyLine& operator=(const PtyLine&) = delete;
 
     const std::string& path() const { return path_; }
+    const std::string& port() const { return path_; }
     int slave() const { return slave_; }
+
+    // How the line is set now.
+    LineState state() const
+    {
+        termios tio;
+        if (tcgetattr(slave_, &tio) != 0)
+            return {};
+        LineState now;
+        now.baud = cfgetospeed(&tio) == B115200 ? 115200 : 0;
+        now.data_bits = (tio.c_cflag & CSIZE) == CS8 ? 8 : 0;
+        now.parity = (tio.c_cflag & PARENB) != 0;
+        now.two_stop_bits = (tio.c_cflag & CSTOPB) != 0;
+        now.hardware_flow = (tio.c_cflag & CRTSCTS) != 0;
+        now.software_flow = (tio.c_iflag & (IXON | IXOFF | IXANY)) != 0;
+        now.raw = (tio.c_oflag & OPOST) == 0 && (tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) == 0 &&
+                  (tio.c_iflag & (ICRNL | ISTRIP)) == 0;
+        return now;
+    }
 
     // What arrived, once the line has been quiet for a while.
     std::vector<std::uint8_t> received(std::chrono::milliseconds quiet = std::chrono::milliseconds(150))

@@ -1,0 +1,162 @@
+#pragma once
+// The far end of the virtual cable: COM3 carries what is sent on COM2 (scripts/wine-session.sh
+// links both to the two ends of one line).
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvanta::test {
+
+class ComReader {
+public:
+    explicit ComReader(const char* name = "COM3")
+    {
+        handle_ = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE)
+            return;
+        DCB dcb = {};
+        dcb.DCBlength = sizeof dcb;
+        dcb.BaudRate = 115200;
+        dcb.fBinary = 1;
+        dcb.ByteSize = 8;
+        SetCommState(handle_, &dcb);
+        COMMTIMEOUTS timeouts = {};
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+        timeouts.ReadTotalTimeoutConstant = 100;
+        SetCommTimeouts(handle_, &timeouts);
+        received();  // whatever an earlier test left on the line
+    }
+    ~ComReader()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+    ComReader(const ComReader&) = delete;
+    ComReader& operator=(const ComReader&) = delete;
+
+    bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+    // Everything that arrives until the line has been quiet for quiet_reads reads of 100 ms.
+    std::vector<std::uint8_t> received(int quiet_reads = 3)
+    {
+        std::vector<std::uint8_t> bytes;
+        std::uint8_t chunk[4096];
+        for (int quiet = 0; quiet < quiet_reads;) {
+            DWORD got = 0;
+            if (!ReadFile(handle_, chunk, sizeof chunk, &got, nullptr))
+                break;
+            quiet = got ? 0 : quiet + 1;
+            bytes.insert(bytes.end(), chunk, chunk + got);
+        }
+        return bytes;
+    }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace orvanta::test
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "line_state.h"
+
+namespace orvanta::test {
+
+// The test line on Windows: COM2 is one end of the session's virtual cable (COM10 reaches it
+// too), and a thread collects whatever reaches COM3, the other end. COM2 starts in a state a
+// sender must change (9600 baud, 7 bits, even parity, two stop bits, flow control).
+class ComLine {
+public:
+    ComLine()
+    {
+        HANDLE h = CreateFileA("COM2", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            DCB other = {};
+            other.DCBlength = sizeof other;
+            other.BaudRate = 9600;
+            other.ByteSize = 7;
+            other.Parity = EVENPARITY;
+            other.StopBits = TWOSTOPBITS;
+            other.fOutxCtsFlow = 1;
+            other.fRtsControl = RTS_CONTROL_HANDSHAKE;
+            other.fOutX = other.fInX = 1;
+            SetCommState(h, &other);
+            CloseHandle(h);
+        }
+        // The reader opens (and empties the line of what earlier tests left) before any send.
+        reader_ = std::make_unique<ComReader>();
+        collector_ = std::thread([this] { collect(); });
+    }
+    ~ComLine()
+    {
+        done_ = true;
+        collector_.join();
+    }
+    ComLine(const ComLine&) = delete;
+    ComLine& operator=(const ComLine&) = delete;
+
+    std::string port() const { return "COM2"; }
+
+    // What arrived, once the line has been quiet for a while.
+    std::vector<std::uint8_t> received()
+    {
+        std::size_t last = SIZE_MAX;
+        for (;;) {
+            Sleep(300);
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (bytes_.size() == last)
+                return bytes_;
+            last = bytes_.size();
+        }
+    }
+
+    LineState state() const
+    {
+        HANDLE h = CreateFileA("COM2", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return {};
+        DCB now = {};
+        now.DCBlength = sizeof now;
+        const bool read = GetCommState(h, &now) != 0;
+        CloseHandle(h);
+        if (!read)
+            return {};
+        LineState state;
+        state.baud = now.BaudRate == 115200 ? 115200 : 0;
+        state.data_bits = now.ByteSize == 8 ? 8 : 0;
+        state.parity = now.Parity != NOPARITY;
+        state.two_stop_bits = now.StopBits != ONESTOPBIT;
+        state.hardware_flow = now.fOutxCtsFlow || now.fRtsControl == RTS_CONTROL_HANDSHAKE;
+        state.software_flow = now.fOutX || now.fInX;
+        state.raw = true;
+        return state;
+    }
+
+private:
+    void collect()
+    {
+        while (!done_) {
+            std::vector<std::uint8_t> got = reader_->received(1);
+            std::lock_guard<std::mutex> lock(mutex_);
+            bytes_.insert(bytes_.end(), got.begin(), got.end());
+        }
+    }
+
+    std::unique_ptr<ComReader> reader_;
+    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::vector<std::uint8_t> bytes_;
+    std::thread collector_;
+};
+
+}  // namespace orvanta::test

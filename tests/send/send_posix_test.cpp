@@ -1,0 +1,209 @@
+// What only a POSIX port shows: a held port, permissions, a line that goes away, line settings
+// refused, a stop part-way, the user's own terminal, and files that change between sends.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+
+#include "input_file.h"
+#include "pty_line.h"
+#include "send.h"
+#include "test_files.h"
+
+namespace orvanta {
+namespace {
+
+using test::pattern;
+using test::PtyLine;
+using test::ScratchDir;
+using Kind = SendOutcome::Kind;
+
+SendOutcome send_bytes(const std::string& port, const std::vector<std::uint8_t>& bytes,
+                       const SendOptions& options = {})
+{
+    SerialPort place;
+    return send_frame(place, port, encode_frame(bytes), options);
+}
+
+TEST(SendPosix, AHeldPortIsRefusedAndNothingIsRead)
+{
+    ScratchDir dir;
+    PtyLine line;
+    SerialPort holder;
+    ASSERT_EQ(holder.open(line.path()).status, OpenResult::Status::Opened);
+    SendOutcome outcome = send_file(line.path(), dir.write("f.bin", pattern(10)));
+    EXPECT_EQ(outcome.kind, Kind::PortFailed);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_NE(outcome.error->text.find("in use"), std::string::npos) << outcome.error->text;
+    holder.close();
+    EXPECT_TRUE(line.received().empty());
+}
+
+TEST(SendPosix, APortWithoutPermissionGivesThePortError)
+{
+    ScratchDir dir;
+    PtyLine line;
+    std::string file = dir.write("f.bin", pattern(10));
+    // Root opens any device, so the send runs as an ordinary user in a child process.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        bool root = geteuid() == 0;
+        if (root ? setuid(65534) != 0 : chmod(line.path().c_str(), 0) != 0)
+            _exit(3);
+        SendOutcome outcome = send_file(line.path(), file);
+        _exit(outcome.kind == Kind::PortFailed && outcome.error &&
+                      outcome.error->text.find("ermission") != std::string::npos
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(line.received().empty());
+}
+
+// The dialog writes the frame and reports the refusal with it; the command line stops before
+// any byte goes out.
+TEST(SendPosix, RefusedLineSettings)
+{
+    ScratchDir dir;
+    auto bytes = pattern(50);
+    SendOptions options;
+    options.baud = 12345;  // no such rate: the line cannot be set
+    {
+        PtyLine line;
+        SendOutcome outcome = send_file(line.path(), dir.write("f.bin", bytes), options);
+        EXPECT_EQ(outcome.kind, Kind::Sent);
+        EXPECT_FALSE(outcome.succeeded());
+        EXPECT_TRUE(outcome.settings_error);
+        EXPECT_EQ(outcome.written, 52u);
+        EXPECT_EQ(line.received(), encode_frame(bytes));
+    }
+    {
+        PtyLine line;
+        SendOutcome outcome = send_bytes(line.path(), bytes, options);
+        EXPECT_EQ(outcome.kind, Kind::SettingsRejected);
+        EXPECT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.written, 0u);
+        EXPECT_TRUE(line.received().empty());
+    }
+}
+
+TEST(SendPosix, ALineThatGoesAwayMidFrameReportsTheBytesWrittenAndLeavesNothingHeld)
+{
+    ScratchDir dir;
+    std::string file = dir.write("f.bin", pattern(65535));
+    for (bool watched : {false, true}) {
+        SCOPED_TRACE(watched ? "watched" : "plain");
+        std::string port;
+        {
+            PtyLine line(/*stop_after=*/8192);
+            port = line.path();
+            SendOptions options;
+            if (watched)
+                options.watch = WriteWatch{};
+            SendOutcome outcome = send_file(line.path(), file, options);
+            EXPECT_EQ(outcome.kind, Kind::WriteFailed);
+            EXPECT_LT(outcome.written, 65537u);
+            EXPECT_EQ(outcome.total, 65537u);
+        }
+        PtyLine next;
+        EXPECT_EQ(send_file(next.path(), file).kind, Kind::Sent);
+    }
+}
+
+// A stop, as Ctrl-C gives it, ends the write where it is: the rest of the frame never reaches
+// the line, the outcome says how far it got, and the port is free for the next send at once.
+TEST(SendPosix, AStopPartWayEndsTheWriteAndFreesThePort)
+{
+    PtyLine line;
+    std::atomic<bool> stop{false};
+    SendOptions options;
+    options.watch = WriteWatch{[&](std::size_t done, std::size_t) {
+                                   if (done >= 1)
+                                       stop = true;
+                               },
+                               &stop};
+    SendOutcome outcome = send_bytes(line.path(), pattern(20000), options);
+    EXPECT_EQ(outcome.kind, Kind::Stopped);
+    EXPECT_EQ(outcome.written, 4096u);
+    EXPECT_EQ(outcome.total, 20002u);
+    const std::size_t arrived = line.received().size();
+    EXPECT_LE(arrived, outcome.written);
+
+    EXPECT_EQ(send_bytes(line.path(), pattern(10)).kind, Kind::Sent);
+    EXPECT_EQ(line.received().size(), arrived + 12);
+}
+
+// The terminal this process runs in is the user's screen, not a line: refused, whichever name
+// reaches it.
+TEST(SendPosix, TheOwnTerminalIsNoPort)
+{
+    PtyLine line;
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Make the line this child's controlling terminal, as a terminal is a shell's.
+        if (setsid() < 0)
+            _exit(3);
+        int fd = open(line.path().c_str(), O_RDWR);
+        if (fd < 0 || ioctl(fd, TIOCSCTTY, 0) != 0)
+            _exit(4);
+        bool refused = true;
+        for (const char* name : {"/dev/tty", line.path().c_str()})
+            refused = send_bytes(name, pattern(10)).kind == Kind::NotSerial && refused;
+        _exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(line.received().empty());
+}
+
+TEST(SendPosix, TheFileIsReadAsItIsAtTheSend)
+{
+    ScratchDir dir;
+    PtyLine line;
+    std::string file = dir.path("f.bin");
+    std::vector<std::uint8_t> expected;
+    for (const auto& content : {pattern(3000, 1), pattern(10, 2), pattern(65535, 3)}) {
+        dir.write("f.bin", content);
+        EXPECT_EQ(send_file(line.path(), file).kind, Kind::Sent);
+        auto frame = encode_frame(content);
+        expected.insert(expected.end(), frame.begin(), frame.end());
+    }
+    dir.write("f.bin", pattern(65536, 4));
+    EXPECT_EQ(send_file(line.path(), file).kind, Kind::FileTooLarge);
+    std::remove(file.c_str());
+    EXPECT_EQ(send_file(line.path(), file).kind, Kind::FileOpenFailed);
+    EXPECT_EQ(line.received(), expected);
+}
+
+TEST(SendPosix, AwkwardFileNames)
+{
+    ScratchDir dir;
+    std::string base = dir.path("");
+    std::string long_name(259 - base.size(), 'x');  // the whole path: 259 characters
+    for (const std::string& name : {std::string("with spaces in it.bin"),
+                                     std::string("\xC3\xBC" "bertr\xC3\xA4ger-\xC3\xB1.bin"),
+                                     std::string("line\nfeed\x1B[2J.bin"), long_name}) {
+        SCOPED_TRACE(name);
+        PtyLine line;
+        auto bytes = pattern(100);
+        SendOutcome outcome = send_file(line.path(), dir.write(name, bytes));
+        EXPECT_EQ(outcome.kind, Kind::Sent);
+        EXPECT_EQ(line.received(), encode_frame(bytes));
+    }
+}
+
+}  // namespace
+}  // namespace orvanta
