@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "frame.h"
 #include "input_file.h"
+#include "make_port.h"
 #include "output_file.h"
 #include "serial_port.h"
 #include "stop_signals.h"
@@ -164,7 +165,7 @@ int run_receive(const ReceiveArgs& args)
         }
     }
 
-    SerialPort port;
+    std::unique_ptr<SerialPort> port = make_port(args.port);
     VirtualLine line;
     Reader read;
     if (!args.virtual_link.empty()) {
@@ -181,7 +182,7 @@ int run_receive(const ReceiveArgs& args)
         if (args.verbosity == Verbosity::Verbose)
             report_port_and_line(args.port, args.baud);
         const std::string shown = printable(args.port);
-        OpenResult opened = port.open(args.port);
+        OpenResult opened = port->open(args.port);
         if (opened.status != OpenResult::Status::Opened) {
             std::fprintf(stderr, "%s\n",
                          opened.status == OpenResult::Status::NotSerial
@@ -189,14 +190,14 @@ int run_receive(const ReceiveArgs& args)
                              : (shown + " port error: " + opened.error.text).c_str());
             return EXIT_FAILED;
         }
-        if (auto error = port.configure(args.baud)) {
+        if (auto error = port->configure(args.baud)) {
             std::fprintf(stderr, "%s did not accept the line settings: %s\n", shown.c_str(),
                          error->text.c_str());
             return EXIT_FAILED;
         }
         // Bytes that came before this receive began belong to no frame of it.
-        port.discard_input();
-        read = [&port](std::uint8_t* d, std::size_t n, int t) { return port.read(d, n, t); };
+        port->discard_input();
+        read = [&port](std::uint8_t* d, std::size_t n, int t) { return port->read(d, n, t); };
     }
     std::fflush(stderr);
 

@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "input_file.h"
+#include "make_port.h"
 #include "progress_meter.h"
 #include "send.h"
 #include "stop_signals.h"
@@ -86,8 +87,8 @@ int run_send(const SendArgs& args)
             meter->update(done);
         };
     }
-    SerialPort port;
-    const SendOutcome outcome = send_frame(port, args.port, encode_frame(file.bytes), options);
+    std::unique_ptr<SerialPort> port = make_port(args.port);
+    const SendOutcome outcome = send_frame(*port, args.port, encode_frame(file.bytes), options);
     if (meter && outcome.kind == SendOutcome::Kind::Sent)
         meter->finish();
     meter.reset();  // an unfinished progress line ends before the message that follows

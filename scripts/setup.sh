@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make gcc g++ libc6-dev googletest libcli11-dev procps man-db
+  cmake make gcc g++ libc6-dev googletest libgtest-dev libcli11-dev procps man-db
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick icoutils
   clang libclang-rt-14-dev valgrind time clang-format clang-tidy
