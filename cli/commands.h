@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "line_settings.h"
 
@@ -19,11 +21,16 @@ constexpr double MAX_SECONDS = 1e6;
 // identity.
 enum class Verbosity { Quiet, Normal, Verbose };
 
+// --wait-port without a time: wait until the user stops it.
+constexpr double WAIT_FOREVER = -1;
+
 struct SendArgs {
-    std::string port;
+    std::vector<std::string> ports;  // one or more, each a different port
     std::string file;
     std::uint32_t baud = DEFAULT_BAUD;
     Verbosity verbosity = Verbosity::Normal;
+    bool watch = false;               // send again each time the file changes, until stopped
+    std::optional<double> wait_port;  // seconds to wait for a port to appear (WAIT_FOREVER)
 };
 
 struct ReceiveArgs {

@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
+#include "port_names.h"
 #include "stop_signals.h"
 #include "text.h"
 
@@ -19,18 +20,23 @@ Examples:
   orvanta-cli ports
   orvanta-cli send -p /dev/ttyUSB0 program.bin
   orvanta-cli send -p COM3 --baud 57600 program.bin
-  ORVANTA_PORT=/dev/ttyUSB0 orvanta-cli send program.bin
+  orvanta-cli send --watch -p /dev/ttyUSB0 build/program.bin
+  orvanta-cli send --wait-port=30 -p /dev/ttyACM0 program.bin
+  orvanta-cli send -p /dev/ttyUSB0 -p /dev/ttyUSB1 -p /dev/ttyUSB2 program.bin
+  ORVANTA_PORT=/dev/ttyUSB0,/dev/ttyUSB1 orvanta-cli send program.bin
   orvanta-cli receive --virtual /tmp/orvanta-line -o got.bin --expect program.bin
   orvanta-cli receive -p /dev/ttyUSB1 --expect program.bin
 
 The frame on the line: the file's size as two bytes, high byte first, then the file's bytes.
 The line: 115,200 baud unless --baud says otherwise, 8 data bits, no parity, 1 stop bit, no flow
 control, DTR and RTS off. Files of more than 65,535 bytes are refused. Progress shows on stderr
-when it is a terminal; Ctrl-C stops a send and says how much went out.
+when it is a terminal, one line per port; Ctrl-C stops a send and says how much went out.
+--watch sends FILE again each time it changes and has settled (0.25 s), until Ctrl-C.
 Exit status: 0 done, 1 the send or receive failed, 2 usage error, 128 + the signal's number when
 stopped by one (130 for Ctrl-C).)";
 
-std::string default_port()
+// The ports when -p is not given: those of ORVANTA_PORT, else (on Windows) COM2.
+std::string default_ports()
 {
     if (const char* env = std::getenv("ORVANTA_PORT"))
         return env;
@@ -101,6 +107,37 @@ int checked_output(int status)
     return status;
 }
 
+// The ports of a send (from ORVANTA_PORT when -p is not given), each named once, and the time
+// of --wait-port.
+void check_send_ports(orvanta::SendArgs& send, const std::string& wait_port)
+{
+    if (send.ports.empty()) {
+        const std::string list = default_ports();
+        if (list.empty())
+            throw CLI::ValidationError("no port: give -p PORT or set ORVANTA_PORT");
+        std::optional<std::vector<std::string>> names = orvanta::split_port_list(list);
+        if (!names)
+            throw CLI::ValidationError("ORVANTA_PORT has an empty name: " +
+                                       orvanta::printable(list));
+        send.ports = *names;
+    }
+    for (const std::string& port : send.ports)
+        if (port.empty())
+            throw CLI::ValidationError("--port", "a port name is empty");
+    if (std::optional<std::string> again = orvanta::repeated_port(send.ports))
+        throw CLI::ValidationError("--port", orvanta::printable(*again) +
+                                                 " names a port already given; each port once");
+    if (wait_port == "true") {  // --wait-port without a time, as CLI11 gives it
+        send.wait_port = orvanta::WAIT_FOREVER;
+    } else if (!wait_port.empty()) {
+        std::optional<double> seconds = orvanta::parse_seconds(wait_port, 0, orvanta::MAX_SECONDS);
+        if (!seconds)
+            throw CLI::ValidationError("--wait-port", "takes seconds from 0 to 1000000, not " +
+                                                          orvanta::printable(wait_port));
+        send.wait_port = *seconds;
+    }
+}
+
 int run(int argc, char** argv)
 {
     CLI::App app{"Sends a file to a target system over a serial line as one upload frame."};
@@ -119,16 +156,26 @@ int run(int argc, char** argv)
     app.add_subcommand("ports", "List this machine's serial ports; (busy) marks a held one");
 
     orvanta::SendArgs send;
-    send.port = default_port();
     CLI::App* send_cmd = app.add_subcommand("send", "Send FILE as one upload frame");
-    send_cmd->add_option("-p,--port", send.port,
-                         "Serial port (default: $ORVANTA_PORT"
+    send_cmd
+        ->add_option("-p,--port", send.ports,
+                     "Serial port; give it again for several ports, sent to at once (default: "
+                     "$ORVANTA_PORT, names between commas"
 #ifdef _WIN32
-                         ", then COM2"
+                     ", then COM2"
 #endif
-                         ")");
+                     ")")
+        ->allow_extra_args(false);
     send_cmd->add_option("FILE", send.file, "File to send (at most 65,535 bytes)")->required();
     add_baud_option(send_cmd, send.baud);
+    send_cmd->add_flag("--watch", send.watch,
+                       "Send FILE again each time it changes, until Ctrl-C");
+    std::string wait_port;  // the text after --wait-port=, "true" for none, empty if not given
+    send_cmd
+        ->add_flag("--wait-port", wait_port,
+                   "Wait for a port that is not there yet, up to SECONDS (--wait-port=SECONDS) "
+                   "or until Ctrl-C")
+        ->type_name("[=SECONDS]");
 
     orvanta::ReceiveArgs receive;
     CLI::App* receive_cmd =
@@ -149,8 +196,8 @@ int run(int argc, char** argv)
 
     try {
         app.parse(argc, argv);
-        if (send_cmd->parsed() && send.port.empty())
-            throw CLI::ValidationError("no port: give -p PORT or set ORVANTA_PORT");
+        if (send_cmd->parsed())
+            check_send_ports(send, wait_port);
         if (send_cmd->parsed() && send.file.empty())
             throw CLI::ValidationError("FILE is empty: name the file to send");
         if (receive_cmd->parsed() && receive.port.empty() && receive.virtual_link.empty())

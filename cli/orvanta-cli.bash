@@ -25,6 +25,8 @@ _orvanta_cli()
             return ;;
         --timeout|--wait)
             return ;;
+        --wait-port=*)  # seconds, or none (wait until Ctrl-C)
+            return ;;
     esac
 
     case $command in
@@ -32,7 +34,8 @@ _orvanta_cli()
         ports) COMPREPLY=($(compgen -W "$common" -- "$cur")) ;;
         send)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "-p --port --baud $common" -- "$cur"))
+                COMPREPLY=($(compgen -W "-p --port --baud --watch --wait-port --wait-port= $common" -- "$cur"))
+                [[ ${COMPREPLY[*]} == *= ]] && compopt -o nospace
             else
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;

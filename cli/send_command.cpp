@@ -1,21 +1,20 @@
-#include <chrono>
 #include <cstdio>
-#include <memory>
+#include <string>
+#include <vector>
 
 #include "commands.h"
+#include "frame.h"
 #include "input_file.h"
-#include "make_port.h"
-#include "progress_meter.h"
 #include "send.h"
+#include "send_report.h"
+#include "several_ports.h"
 #include "stop_signals.h"
 #include "text.h"
 #include "verbose_report.h"
+#include "watch.h"
 
 namespace orvanta {
 
-namespace {
-
-// Why the file gives no frame, in the command line's words; the port is not touched then.
 std::string file_problem(const FileContents& file, const std::string& path)
 {
     const std::string shown = printable(path);
@@ -34,13 +33,18 @@ std::string file_problem(const FileContents& file, const std::string& path)
     }
 }
 
-// What went wrong with a send, in the command line's words.
-std::string send_problem(const SendOutcome& outcome, const SendArgs& args)
+namespace {
+
+// What went wrong with a send to port, in the command line's words.
+std::string send_problem(const SendOutcome& outcome, const SendArgs& args, const std::string& name)
 {
-    const std::string port = printable(args.port);
+    const std::string port = printable(name);
     const std::string why = outcome.error ? outcome.error->text : std::string();
     switch (outcome.kind) {
     case SendOutcome::Kind::PortFailed:
+        if (args.wait_port && outcome.error && means_absent(*outcome.error))
+            return port + " did not appear within " + seconds_text(*args.wait_port) +
+                   "; nothing was sent";
         return port + " port error: " + why;
     case SendOutcome::Kind::NotSerial:
         return port + " is not a serial port; nothing was sent";
@@ -61,46 +65,69 @@ std::string send_problem(const SendOutcome& outcome, const SendArgs& args)
     }
 }
 
+// "sent to 2 of 3 ports; COM7 port error: ...": the count, and what stopped each port that
+// did not get the frame.
+std::string summary(const SendArgs& args, const std::vector<SendOutcome>& outcomes)
+{
+    std::size_t sent = 0;
+    std::string failures;
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        if (outcomes[i].kind == SendOutcome::Kind::Sent)
+            ++sent;
+        else
+            failures += "; " + send_problem(outcomes[i], args, args.ports[i]);
+    }
+    return "sent to " + std::to_string(sent) + " of " + std::to_string(outcomes.size()) +
+           " ports" + failures;
+}
+
 }  // namespace
+
+int report_outcomes(const SendArgs& args, const std::vector<SendOutcome>& outcomes,
+                    const StopSignals& stop, const std::string& prefix)
+{
+    const bool talk = args.verbosity != Verbosity::Quiet;
+    bool all_sent = true, stopped = false;
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        const SendOutcome& outcome = outcomes[i];
+        if (outcome.kind == SendOutcome::Kind::Sent) {
+            if (talk)
+                std::printf("%ssent %s bytes to %s\n", prefix.c_str(),
+                            grouped(outcome.payload).c_str(), printable(args.ports[i]).c_str());
+            continue;
+        }
+        all_sent = false;
+        stopped = stopped || outcome.kind == SendOutcome::Kind::Stopped;
+        std::fflush(stdout);  // the lines stay in the order of the ports
+        std::fprintf(stderr, "%s%s\n", prefix.c_str(),
+                     send_problem(outcome, args, args.ports[i]).c_str());
+    }
+    if (outcomes.size() > 1) {
+        if (!all_sent)
+            std::fprintf(stderr, "%s%s\n", prefix.c_str(), summary(args, outcomes).c_str());
+        else if (talk)
+            std::printf("%s%s\n", prefix.c_str(), summary(args, outcomes).c_str());
+    }
+    if (stopped)
+        return stop.exit_status();
+    return all_sent ? EXIT_DONE : EXIT_FAILED;
+}
 
 int run_send(const SendArgs& args)
 {
     StopSignals stop;
-    // The file first: a file that cannot go out whole leaves the port untouched.
+    // The file first: a file that cannot go out whole leaves the ports untouched.
     FileContents file = read_file(args.file, MAX_PAYLOAD);
     if (file.status != FileStatus::Ready) {
         std::fprintf(stderr, "%s\n", file_problem(file, args.file).c_str());
         return EXIT_FAILED;
     }
     if (args.verbosity == Verbosity::Verbose)
-        report_port_and_line(args.port, args.baud);
-
-    SendOptions options;
-    options.baud = args.baud;
-    options.watch = WriteWatch{{}, &stop.flag()};
-    std::unique_ptr<ProgressMeter> meter;
-    const auto start = std::chrono::steady_clock::now();
-    if (args.verbosity != Verbosity::Quiet && stderr_is_terminal()) {
-        options.watch->progress = [&meter, start](std::size_t done, std::size_t total) {
-            if (!meter)
-                meter = std::make_unique<ProgressMeter>(total, start);
-            meter->update(done);
-        };
-    }
-    std::unique_ptr<SerialPort> port = make_port(args.port);
-    const SendOutcome outcome = send_frame(*port, args.port, encode_frame(file.bytes), options);
-    if (meter && outcome.kind == SendOutcome::Kind::Sent)
-        meter->finish();
-    meter.reset();  // an unfinished progress line ends before the message that follows
-
-    if (outcome.kind == SendOutcome::Kind::Sent) {
-        if (args.verbosity != Verbosity::Quiet)
-            std::printf("sent %s bytes to %s\n", grouped(outcome.payload).c_str(),
-                        printable(args.port).c_str());
-        return EXIT_DONE;
-    }
-    std::fprintf(stderr, "%s\n", send_problem(outcome, args).c_str());
-    return outcome.kind == SendOutcome::Kind::Stopped ? stop.exit_status() : EXIT_FAILED;
+        for (const std::string& port : args.ports)
+            report_port_and_line(port, args.baud);
+    if (args.watch)
+        return watch_and_send(args, stop);
+    return report_outcomes(args, send_to_ports(args, encode_frame(file.bytes), stop), stop);
 }
 
 }  // namespace orvanta

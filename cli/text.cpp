@@ -46,6 +46,13 @@ std::optional<double> parse_seconds(const std::string& text, double min, double 
     return value;
 }
 
+std::string seconds_text(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
+}
+
 std::string printable(const std::string& name)
 {
     std::string shown;

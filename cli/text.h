@@ -14,6 +14,9 @@ std::optional<std::uint32_t> parse_rate(const std::string& text);
 // from min to max. Nothing for anything else (signs, exponents, hex, "nan", "inf").
 std::optional<double> parse_seconds(const std::string& text, double min, double max);
 
+// Seconds as a message shows them: "2 s", "0.5 s".
+std::string seconds_text(double seconds);
+
 // A name as a message may show it: control characters (a line feed, an escape that would steer
 // the terminal) are written as \n, \t, \r or \xHH, so a message stays one line of plain text.
 std::string printable(const std::string& name);

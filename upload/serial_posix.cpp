@@ -104,28 +104,55 @@ TransferResult plain_write(int fd, const std::uint8_t* data, std::size_t size)
     return {size, std::nullopt};
 }
 
-TransferResult watched_write(int fd, const std::uint8_t* data, std::size_t size,
-                             const WriteWatch& watch)
+// How often a watched write that waits for room on the port looks at the stop flag: the flag may
+// be set by another thread (several ports at once), which no signal interrupts.
+constexpr int STOP_LOOK_MS = 100;
+
+// Hands data to the driver without blocking, waiting for room between pieces, so that a stop is
+// seen within STOP_LOOK_MS even when the port takes nothing more (a stalled line).
+std::optional<SystemError> hand_over(int fd, const std::uint8_t* data, std::size_t size,
+                                     const WriteWatch& watch, std::size_t& handed)
 {
-    std::size_t handed = 0;
-    std::optional<SystemError> error;
-    // Blocking pieces keep the driver's queue filled, so the line has no gap between bytes.
-    while (handed < size && !error) {
-        if (watch.stopped()) {
-            error = errno_error(EINTR);
-            break;
-        }
+    while (handed < size) {
+        if (watch.stopped())
+            return errno_error(EINTR);
+        pollfd p = {fd, POLLOUT, 0};
+        int ready = poll(&p, 1, STOP_LOOK_MS);
+        if (ready < 0)
+            return last_system_error();  // EINTR too: a signal during a send stops it
+        if (ready == 0)
+            continue;
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
+            return errno_error(EIO);
         std::size_t piece = size - handed < WRITE_PIECE ? size - handed : WRITE_PIECE;
         ssize_t n = ::write(fd, data + handed, piece);
-        if (n < 0) {
-            // EINTR is not retried: a signal during a send is how the user stops it.
-            error = last_system_error();
-            break;
-        }
+        if (n < 0 && errno == EAGAIN)
+            continue;
+        if (n < 0)
+            return last_system_error();
         handed += static_cast<std::size_t>(n);
         if (watch.progress)
             watch.progress(gone(handed, queued_output(fd)), size);
     }
+    return std::nullopt;
+}
+
+TransferResult watched_write(int fd, const std::uint8_t* data, std::size_t size,
+                             const WriteWatch& watch)
+{
+    std::size_t handed = 0;
+    const int flags = fcntl(fd, F_GETFL);
+    std::optional<SystemError> error;
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+        error = last_system_error();
+    if (!error)
+        error = hand_over(fd, data, size, watch, handed);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags);
+    // The driver's queue drains at the line's pace (minutes at a low rate): wait for it in steps
+    // that see a stop; tcdrain then waits only for the last bytes in the hardware.
+    while (!error && queued_output(fd) > 0 && !watch.stopped())
+        poll(nullptr, 0, 10);
     if (!error && watch.stopped())
         error = errno_error(EINTR);
     if (!error && tcdrain(fd) != 0)

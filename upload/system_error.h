@@ -16,4 +16,8 @@ SystemError errno_error(int code);
 // system_error_posix.cpp and system_error_win32.cpp each implement both.
 SystemError last_system_error();
 
+// Whether an error from opening a device says that it is not there (yet): a USB adapter not
+// plugged in, a board still enumerating. Errors that say it is there but unusable are not.
+bool means_absent(const SystemError& error);
+
 }  // namespace orvanta

@@ -9,4 +9,10 @@ SystemError errno_error(int code) { return {code, std::strerror(code)}; }
 
 SystemError last_system_error() { return errno_error(errno); }
 
+// ENODEV and ENXIO: the name is there but no device answers behind it yet.
+bool means_absent(const SystemError& error)
+{
+    return error.code == ENOENT || error.code == ENODEV || error.code == ENXIO;
+}
+
 }  // namespace orvanta

@@ -31,4 +31,10 @@ SystemError last_system_error()
     return {static_cast<long>(code), text};
 }
 
+bool means_absent(const SystemError& error)
+{
+    return error.code == ERROR_FILE_NOT_FOUND || error.code == ERROR_PATH_NOT_FOUND ||
+           error.code == ERROR_DEV_NOT_EXIST;
+}
+
 }  // namespace orvanta

@@ -11,7 +11,12 @@ line=$work/line arrived=$work/arrived
 "$paced_line" "$line" 11520 "$arrived" >"$work/paced.log" 2>&1 &
 for _ in $(seq 100); do grep -q ready "$work/paced.log" 2>/dev/null && break; sleep 0.05; done
 arrived_bytes() { stat -c %s "$arrived"; }
-settle() { sleep 1; }  # the pacer reads what the line still holds after a send
+# The pacer reads what the line still holds after a send (a pty holds seconds of it): wait
+# until nothing more arrives.
+settle() {
+  local last=-1
+  while [ "$(arrived_bytes)" != "$last" ]; do last=$(arrived_bytes); sleep 0.4; done
+}
 
 head -c 65535 /dev/urandom >"$work/big.bin"
 head -c 1000 /dev/urandom >"$work/small.bin"

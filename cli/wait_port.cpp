@@ -1,0 +1,33 @@
+#include "wait_port.h"
+
+#include <chrono>
+
+#include "worker_thread.h"
+
+namespace orvanta {
+
+SendOutcome send_when_present(SerialPort& port, const std::string& name,
+                              const std::vector<std::uint8_t>& frame, const SendOptions& options,
+                              std::optional<double> wait_seconds,
+                              const std::function<void()>& on_waiting)
+{
+    const auto start = std::chrono::steady_clock::now();
+    bool waited = false;
+    for (;;) {
+        SendOutcome outcome = send_frame(port, name, frame, options);
+        if (!wait_seconds || outcome.kind != SendOutcome::Kind::PortFailed || !outcome.error ||
+            !means_absent(*outcome.error))
+            return outcome;
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (*wait_seconds >= 0 && elapsed >= *wait_seconds)
+            return outcome;
+        if (!waited && on_waiting)
+            on_waiting();
+        waited = true;
+        pause_ms(PORT_LOOK_INTERVAL_MS);
+        // send_frame itself answers a stop with Stopped before it opens anything.
+    }
+}
+
+}  // namespace orvanta
