@@ -1,18 +1,25 @@
-// paced_line: a virtual serial line whose far end is read no faster than a real line carries
-// bytes, for tests that watch a send take its time. A sender opens LINK as its port; this program
-// reads the other end at RATE bytes per second (11520 is 115,200 baud with 10 bits a byte) and
-// appends what it reads to OUT, if given. Runs until SIGTERM or SIGINT, then removes LINK and
-// says how long, at most, it waited for a byte while bytes were still coming: a sender that
-// keeps the line busy never lets that reach a byte's time.
+// paced_line: virtual serial lines whose far ends are read no faster than a real line carries
+// bytes, for tests that watch a send take its time and for the bench of many boards. A sender
+// opens LINK as its port; this program reads the other end at RATE bytes per second (11520 is
+// 115,200 baud with 10 bits a byte) and appends what it reads to OUT, if given. With -n N it
+// makes N lines, LINK1 to LINKN (read into OUT1 to OUTN), each read on a thread of its own.
 //
-//   paced_line LINK RATE [OUT]
+// Each time bytes arrive on an idle line (quiet for 200 ms or more), it prints
+// "LINK first byte at SECONDS" (the system clock, seconds since 1970) on stdout. Runs until
+// SIGTERM or SIGINT, then removes the links and says, per line, how long the stream took from its
+// first byte to its last, and how long, at most, it waited for a byte while bytes were still
+// coming: a sender that keeps the line busy never lets that reach a byte's time.
+//
+//   paced_line [-n N] LINK RATE [OUT]
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "input_file.h"
 #include "virtual_line.h"
@@ -21,40 +28,30 @@ namespace {
 
 volatile std::sig_atomic_t stopping = 0;
 
-}  // namespace
+using Clock = std::chrono::steady_clock;
 
-int main(int argc, char** argv)
-{
-    if (argc < 3 || argc > 4 || std::atoi(argv[2]) <= 0) {
-        std::fprintf(stderr, "usage: paced_line LINK RATE [OUT]\n");
-        return 2;
-    }
-    const double rate = std::atoi(argv[2]);
-    orvanta::File out(argc == 4 ? std::fopen(argv[3], "ab") : nullptr);
-    if (argc == 4 && !out) {
-        std::perror(argv[3]);
-        return 1;
-    }
-    struct sigaction action = {};
-    action.sa_handler = [](int) { stopping = 1; };
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-
+struct PacedLine {
+    std::string link;
     orvanta::VirtualLine line;
-    if (line.create(argv[1]).status != orvanta::VirtualLine::Created::Status::Ready) {
-        std::fprintf(stderr, "paced_line: cannot make the line %s\n", argv[1]);
-        return 1;
-    }
-    std::printf("ready\n");
-    std::fflush(stdout);
-
-    // Reads what the elapsed time allows, in small steps, so the pace holds within 10 ms.
-    const auto start = std::chrono::steady_clock::now();
-    double taken = 0;
+    orvanta::File out;
     std::size_t total = 0;
     std::chrono::duration<double> longest_wait{0};
+    Clock::time_point first_byte{}, last_byte{};
+};
+
+double system_seconds()
+{
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// Reads what the elapsed time allows, in small steps, so the pace holds within 10 ms.
+void pace(PacedLine& paced, double rate)
+{
+    const auto start = Clock::now();
+    double taken = 0;
+    Clock::time_point last_arrival{};
     while (!stopping) {
-        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        std::chrono::duration<double> elapsed = Clock::now() - start;
         double allowed = rate * elapsed.count() - taken;
         std::uint8_t chunk[4096];
         std::size_t want = allowed < 1             ? 0
@@ -64,24 +61,88 @@ int main(int argc, char** argv)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
-        const auto asked = std::chrono::steady_clock::now();
-        orvanta::TransferResult got = line.read(chunk, want, 10);
+        const auto asked = Clock::now();
+        orvanta::TransferResult got = paced.line.read(chunk, want, 10);
+        const auto now = Clock::now();
         // A wait that ends with a byte, after the first, is a gap in the middle of the stream.
-        if (got.count > 0 && total > 0 && std::chrono::steady_clock::now() - asked > longest_wait)
-            longest_wait = std::chrono::steady_clock::now() - asked;
-        total += got.count;
+        if (got.count > 0 && paced.total > 0 && now - asked > paced.longest_wait)
+            paced.longest_wait = now - asked;
         if (got.count == 0) {
             // An idle line builds up no allowance: the pace restarts with the next byte.
             taken = rate * elapsed.count();
             continue;
         }
+        if (paced.total == 0)
+            paced.first_byte = now;
+        if (now - last_arrival >= std::chrono::milliseconds(200)) {
+            std::printf("%s first byte at %.6f\n", paced.link.c_str(), system_seconds());
+            std::fflush(stdout);
+        }
+        last_arrival = paced.last_byte = now;
+        paced.total += got.count;
         taken += static_cast<double>(got.count);
-        if (out) {
-            std::fwrite(chunk, 1, got.count, out.get());
-            std::fflush(out.get());
+        if (paced.out) {
+            std::fwrite(chunk, 1, got.count, paced.out.get());
+            std::fflush(paced.out.get());
         }
     }
-    std::fprintf(stderr, "paced_line: %zu bytes; longest wait for a byte mid-stream: %.0f us (%.2f byte-times)\n",
-                 total, longest_wait.count() * 1e6, longest_wait.count() * rate);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int lines = 0;  // 0: one line at LINK itself
+    if (argc > 2 && std::strcmp(argv[1], "-n") == 0) {
+        lines = std::atoi(argv[2]);
+        argc -= 2;
+        argv += 2;
+    }
+    if (argc < 3 || argc > 4 || std::atoi(argv[2]) <= 0 || lines < 0 || lines > 64) {
+        std::fprintf(stderr, "usage: paced_line [-n N] LINK RATE [OUT]\n");
+        return 2;
+    }
+    const double rate = std::atoi(argv[2]);
+    struct sigaction action = {};
+    action.sa_handler = [](int) { stopping = 1; };
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    std::vector<std::unique_ptr<PacedLine>> paced;
+    for (int i = 0; i < (lines ? lines : 1); ++i) {
+        const std::string suffix = lines ? std::to_string(i + 1) : "";
+        auto one = std::make_unique<PacedLine>();
+        one->link = argv[1] + suffix;
+        if (argc == 4) {
+            const std::string out = argv[3] + suffix;
+            one->out.reset(std::fopen(out.c_str(), "ab"));
+            if (!one->out) {
+                std::perror(out.c_str());
+                return 1;
+            }
+        }
+        if (one->line.create(one->link).status != orvanta::VirtualLine::Created::Status::Ready) {
+            std::fprintf(stderr, "paced_line: cannot make the line %s\n", one->link.c_str());
+            return 1;
+        }
+        paced.push_back(std::move(one));
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+
+    std::vector<std::thread> readers;
+    for (auto& one : paced)
+        readers.emplace_back([&one, rate] { pace(*one, rate); });
+    for (auto& reader : readers)
+        reader.join();
+    for (const auto& one : paced) {
+        const double stream = std::chrono::duration<double>(one->last_byte - one->first_byte).count();
+        std::fprintf(stderr,
+                     "paced_line: %s%s%zu bytes in %.3f s; longest wait for a byte mid-stream: "
+                     "%.0f us (%.2f byte-times)\n",
+                     lines ? one->link.c_str() : "", lines ? ": " : "", one->total,
+                     one->total ? stream : 0.0, one->longest_wait.count() * 1e6,
+                     one->longest_wait.count() * rate);
+    }
     return 0;
 }
