@@ -37,7 +37,7 @@ string(REPLACE "\n\n" "\n.\n" license "${license}")
 string(REPLACE "\n" "\n " license "${license}")
 file(WRITE ${doc}/copyright
 "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
-Upstream-Name: orvanta-cli
+Upstream-Name: Orvanta
 Upstream-Contact: ${CPACK_DEBIAN_PACKAGE_MAINTAINER}
 
 Files: *
