@@ -74,20 +74,20 @@ void add_baud_option(CLI::App* command, std::uint32_t& baud)
         ->type_name("RATE");
 }
 
-// Adds a number of seconds: decimal, finite, from min to MAX_SECONDS.
+// Adds a number of seconds: decimal, finite, from min (as min_text says it) to MAX_SECONDS.
 void add_seconds_option(CLI::App* command, const std::string& name, double& seconds, double min,
-                        const std::string& description)
+                        const std::string& min_text, const std::string& description)
 {
     command
         ->add_option_function<std::string>(
             name,
-            [&seconds, name, min](const std::string& text) {
+            [&seconds, name, min, min_text](const std::string& text) {
                 std::optional<double> value =
                     orvanta::parse_seconds(text, min, orvanta::MAX_SECONDS);
-                if (!value || (min > 0 && *value < 0.001))
-                    throw CLI::ValidationError(
-                        name, "takes seconds from " + std::string(min > 0 ? "0.001" : "0") +
-                                  " to 1000000, not " + orvanta::printable(text));
+                if (!value)
+                    throw CLI::ValidationError(name, "takes seconds from " + min_text +
+                                                         " to 1000000, not " +
+                                                         orvanta::printable(text));
                 seconds = *value;
             },
             description)
@@ -187,10 +187,10 @@ int run(int argc, char** argv)
     port_opt->excludes(virtual_opt);
     receive_cmd->add_option("-o,--output", receive.output, "Write the payload to FILE");
     receive_cmd->add_option("--expect", receive.expect, "Compare the payload with FILE");
-    add_seconds_option(receive_cmd, "--timeout", receive.timeout, 0.001,
+    add_seconds_option(receive_cmd, "--timeout", receive.timeout, 0.001, "0.001",
                        "Seconds of silence that end an incomplete frame, and that bytes after "
                        "the frame are looked for (default 2)");
-    add_seconds_option(receive_cmd, "--wait", receive.wait, 0,
+    add_seconds_option(receive_cmd, "--wait", receive.wait, 0, "0",
                        "Seconds to wait for a frame to begin (default: no limit)");
     add_baud_option(receive_cmd, receive.baud);
 

@@ -18,7 +18,8 @@ _orvanta_cli()
             [[ $cur == */* ]] && COMPREPLY+=($(compgen -f -- "$cur"))
             return ;;
         --baud)
-            COMPREPLY=($(compgen -W "1200 2400 4800 9600 19200 38400 57600 115200 230400 460800 921600" -- "$cur"))
+            # The standard rates, as --help lists them (a test holds the two lists to each other).
+            COMPREPLY=($(compgen -W "50 75 110 134 150 200 300 600 1200 1800 2400 4800 9600 19200 38400 57600 115200 230400 460800 500000 921600 1000000 2000000" -- "$cur"))
             return ;;
         -o|--output|--expect|--virtual)
             COMPREPLY=($(compgen -f -- "$cur"))

@@ -1,5 +1,7 @@
 #include "progress_meter.h"
 
+#include <cmath>
+
 #include "line_settings.h"
 
 namespace orvanta {
@@ -30,7 +32,7 @@ std::string duration_text(double seconds)
 {
     if (seconds < 59.95)
         return printed("%.1f s", seconds);
-    long whole = static_cast<long>(seconds + 0.5);
+    long whole = std::lround(seconds);
     return std::to_string(whole / 60) + " min " + printed("%02.0f s", double(whole % 60));
 }
 

@@ -50,9 +50,11 @@ bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
 void prepare_standard_streams()
 {
+    // Opened for reading only: a write to a stream that was closed still fails, as it would
+    // have, and is reported; it just cannot reach a port that took its number.
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) == -1) {
-            int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            int null = open("/dev/null", O_RDONLY);
             if (null >= 0 && null != fd) {  // the lowest free number is this one
                 dup2(null, fd);
                 close(null);

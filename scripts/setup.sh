@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick icoutils
   clang libclang-rt-14-dev valgrind time clang-format clang-tidy
-  ser2net lintian qemu-user-static
+  ser2net lintian dpkg-dev qemu-user-static
 )
 
 # Files the build cannot do without, and their packages: a package that dpkg calls installed

@@ -21,6 +21,10 @@ run native
 run sanitize      # AddressSanitizer, UBSan, leak checks, and a minute of fuzzing
 run windows-x86
 
+# The packages people install: made from the builds above, then checked (lintian, apt-get).
+echo "== packages"
+{ scripts/package.sh && tests/package/package_test.sh build/packages build/windows-x86; } || status=1
+
 trap 'scripts/wine-session.sh stop' EXIT
 session=$(scripts/wine-session.sh start)
 eval "$session"

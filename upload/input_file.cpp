@@ -6,24 +6,49 @@
 
 namespace orvanta {
 
+namespace {
+
+// What one fread of up to capacity bytes gave, held against the limit a frame has.
+struct BoundedRead {
+    FileStatus status = FileStatus::Ready;
+    std::size_t count = 0;
+    unsigned long long file_size = 0;  // with TooLarge
+    SystemError error;                 // with ReadFailed
+};
+
+BoundedRead read_bounded(std::FILE* f, std::uint8_t* into, std::size_t capacity, std::size_t limit)
+{
+    BoundedRead result;
+    errno = 0;
+    result.count = std::fread(into, 1, capacity, f);
+    if (std::ferror(f)) {
+        result.status = FileStatus::ReadFailed;
+        result.error = errno_error(errno ? errno : EIO);
+    } else if (result.count > limit) {
+        result.status = FileStatus::TooLarge;
+        result.file_size = file_size(f, result.count);
+    }
+    return result;
+}
+
+}  // namespace
+
 FrameRead read_frame(const std::string& path, std::uint8_t* buffer)
 {
     FrameRead result;
     InputFile input = open_input_file(path);
-    result.status = input.status;
-    result.error = input.error;
-    if (input.status != FileStatus::Ready)
+    if (input.status != FileStatus::Ready) {
+        result.status = input.status;
+        result.error = input.error;
         return result;
-    errno = 0;
-    result.payload = std::fread(buffer + 2, 1, MAX_READ, input.file.get());
-    if (std::ferror(input.file.get())) {
-        result.status = FileStatus::ReadFailed;
-        result.error = errno_error(errno ? errno : EIO);
-    } else if (result.payload > MAX_PAYLOAD) {
-        result.status = FileStatus::TooLarge;
-        result.file_size = file_size(input.file.get(), result.payload);
-    } else {
-        put_count(buffer, result.payload);
+    }
+    BoundedRead read = read_bounded(input.file.get(), buffer + 2, MAX_READ, MAX_PAYLOAD);
+    result.status = read.status;
+    result.payload = read.count;
+    result.file_size = read.file_size;
+    result.error = read.error;
+    if (read.status == FileStatus::Ready) {
+        put_count(buffer, read.count);
         result.file = std::move(input.file);
     }
     return result;
@@ -33,23 +58,17 @@ FileContents read_file(const std::string& path, std::size_t limit)
 {
     FileContents result;
     InputFile input = open_input_file(path);
-    result.status = input.status;
-    result.error = input.error;
-    if (input.status != FileStatus::Ready)
+    if (input.status != FileStatus::Ready) {
+        result.status = input.status;
+        result.error = input.error;
         return result;
-    result.bytes.resize(limit + 1);
-    errno = 0;
-    const std::size_t got = std::fread(result.bytes.data(), 1, limit + 1, input.file.get());
-    result.bytes.resize(got);
-    if (std::ferror(input.file.get())) {
-        result.status = FileStatus::ReadFailed;
-        result.error = errno_error(errno ? errno : EIO);
-        result.bytes.clear();
-    } else if (got > limit) {
-        result.status = FileStatus::TooLarge;
-        result.file_size = file_size(input.file.get(), got);
-        result.bytes.clear();
     }
+    result.bytes.resize(limit + 1);
+    BoundedRead read = read_bounded(input.file.get(), result.bytes.data(), limit + 1, limit);
+    result.status = read.status;
+    result.file_size = read.file_size;
+    result.error = read.error;
+    result.bytes.resize(read.status == FileStatus::Ready ? read.count : 0);
     return result;
 }
 

@@ -35,6 +35,13 @@ done
 check "completion offers the commands" \
   [ "$(complete_words "" | grep -vE '^-' | tr '\n' ' ')" = "ports receive send " ]
 check "completion offers rates" [ "$(complete_words send --baud 57)" = 57600 ]
+# One table of rates: the program's (as --help lists it), the page's and the completion's agree.
+help_rates=$("$cli" send --help | sed -n 's/.*--baud RATE .*one of: //p')
+page_rates=$(sed -n '/rates: begin/,/rates: end/p' "$page" | grep -v '^\.')
+completion_rates=$(complete_words send --baud "" | sort -n | tr '\n' ' ' | sed 's/ $//')
+check "the page lists the program's rates" [ "$page_rates" = "$help_rates" ]
+check "the completion offers the program's rates" [ "$completion_rates" = "$help_rates" ]
+check "the rates are there" [ -n "$help_rates" ]
 check "completion offers this machine's ports" \
   [ "$(complete_words send -p "")" = "$("$cli" -q ports | cut -d' ' -f1 | sort -u)" ]
 

@@ -11,11 +11,16 @@ line=$work/line arrived=$work/arrived
 "$paced_line" "$line" 11520 "$arrived" >"$work/paced.log" 2>&1 &
 for _ in $(seq 100); do grep -q ready "$work/paced.log" 2>/dev/null && break; sleep 0.05; done
 arrived_bytes() { stat -c %s "$arrived"; }
-# The pacer reads what the line still holds after a send (a pty holds seconds of it): wait
-# until nothing more arrives.
+# The pacer reads what the line still holds after a send: wait until nothing more arrives (a
+# fixed pause is too short on a busy machine).
 settle() {
-  local last=-1
-  while [ "$(arrived_bytes)" != "$last" ]; do last=$(arrived_bytes); sleep 0.4; done
+  local last=-1 now
+  for _ in $(seq 40); do
+    now=$(arrived_bytes)
+    [ "$now" = "$last" ] && return 0
+    last=$now
+    sleep 0.5
+  done
 }
 
 head -c 65535 /dev/urandom >"$work/big.bin"

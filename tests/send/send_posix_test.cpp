@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "input_file.h"
@@ -23,6 +24,19 @@ using test::pattern;
 using test::PtyLine;
 using test::ScratchDir;
 using Kind = SendOutcome::Kind;
+
+// Runs check in a child process (to act as another user, or with another terminal) and returns
+// its exit status: 0 when all it checked held.
+int in_child(const std::function<int()>& check)
+{
+    pid_t child = fork();
+    if (child == 0)
+        _exit(check());
+    int status = -1;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
 
 SendOutcome send_bytes(const std::string& port, const std::vector<std::uint8_t>& bytes,
                        const SendOptions& options = {})
@@ -51,22 +65,17 @@ TEST(SendPosix, APortWithoutPermissionGivesThePortError)
     PtyLine line;
     std::string file = dir.write("f.bin", pattern(10));
     // Root opens any device, so the send runs as an ordinary user in a child process.
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        bool root = geteuid() == 0;
-        if (root ? setuid(65534) != 0 : chmod(line.path().c_str(), 0) != 0)
-            _exit(3);
-        SendOutcome outcome = send_file(line.path(), file);
-        _exit(outcome.kind == Kind::PortFailed && outcome.error &&
-                      outcome.error->text.find("ermission") != std::string::npos
-                  ? 0
-                  : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(in_child([&] {
+                  bool root = geteuid() == 0;
+                  if (root ? setuid(65534) != 0 : chmod(line.path().c_str(), 0) != 0)
+                      return 3;
+                  SendOutcome outcome = send_file(line.path(), file);
+                  return outcome.kind == Kind::PortFailed && outcome.error &&
+                                 outcome.error->text.find("ermission") != std::string::npos
+                             ? 0
+                             : 1;
+              }),
+              0);
     EXPECT_TRUE(line.received().empty());
 }
 
@@ -148,24 +157,17 @@ TEST(SendPosix, AStopPartWayEndsTheWriteAndFreesThePort)
 TEST(SendPosix, TheOwnTerminalIsNoPort)
 {
     PtyLine line;
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Make the line this child's controlling terminal, as a terminal is a shell's.
-        if (setsid() < 0)
-            _exit(3);
-        int fd = open(line.path().c_str(), O_RDWR);
-        if (fd < 0 || ioctl(fd, TIOCSCTTY, 0) != 0)
-            _exit(4);
-        bool refused = true;
-        for (const char* name : {"/dev/tty", line.path().c_str()})
-            refused = send_bytes(name, pattern(10)).kind == Kind::NotSerial && refused;
-        _exit(refused ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(in_child([&] {
+                  // Make the line this child's controlling terminal, as a terminal is a shell's.
+                  int fd = setsid() < 0 ? -1 : open(line.path().c_str(), O_RDWR);
+                  if (fd < 0 || ioctl(fd, TIOCSCTTY, 0) != 0)
+                      return 3;
+                  bool refused = true;
+                  for (const char* name : {"/dev/tty", line.path().c_str()})
+                      refused = send_bytes(name, pattern(10)).kind == Kind::NotSerial && refused;
+                  return refused ? 0 : 1;
+              }),
+              0);
     EXPECT_TRUE(line.received().empty());
 }
 

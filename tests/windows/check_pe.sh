@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks that a shipped program is what Windows XP SP3 and later can load: a 32-bit PE for
-# subsystem 5.01 that imports only Windows' own DLLs and no call XP lacks.
-# Usage: check_pe.sh FILE console|windows
+# subsystem 5.01 that imports only Windows' own DLLs and no call XP lacks, and, given a limit,
+# is no larger than that.
+# Usage: check_pe.sh FILE console|windows [MAX_BYTES]
 set -u
-file=$1 subsystem=$2
+file=$1 subsystem=$2 max_bytes=${3:-}
 dump=$(i686-w64-mingw32-objdump -p "$file") || exit 1
 fail=0
 expect() {  # expect PATTERN WHAT
@@ -31,5 +32,11 @@ for call in GetTickCount64 InitializeSRWLock AcquireSRWLockExclusive InitializeC
   grep -qE "[[:space:]]$call$" <<<"$dump" && { echo "FAILED: imports $call, absent on XP"; fail=1; }
 done
 
-echo "$file: $(stat -c %s "$file") bytes; imports: $(tr '\n' ' ' <<<"$dlls")"
+size=$(stat -c %s "$file")
+if [ -n "$max_bytes" ]; then
+  [[ $max_bytes =~ ^[0-9]+$ ]] || { echo "usage: MAX_BYTES '$max_bytes' is not a number"; exit 2; }
+  [ "$size" -le "$max_bytes" ] || { echo "FAILED: $size bytes, more than the $max_bytes allowed"; fail=1; }
+fi
+
+echo "$file: $size bytes${max_bytes:+ (at most $max_bytes)}; imports: $(tr '\n' ' ' <<<"$dlls")"
 exit $fail
