@@ -79,6 +79,17 @@ done
 check "--baud 0115200 is 115200" [ $status -eq 0 ]
 check "--baud 0115200 applied as 115200" bash -c "stty -F '$fast' | grep -q 'speed 115200 baud'"
 
+# --wait-port takes its seconds after "=" in decimal; the same port twice, and an empty name in
+# ORVANTA_PORT, are usage errors.
+for seconds in x -1 +1 1e3 0x10 nan inf " 1" 1000001 1.5.5; do
+  row "--wait-port='$seconds'" 2 "--wait-port: takes seconds from 0 to 1000000" send --wait-port="$seconds" -p "$fast" "$work/small.bin"
+done
+row "a port named twice"  2 "names a port already given" send -p "$fast" -p "$fast" "$work/small.bin"
+ORVANTA_PORT="$fast," row "ORVANTA_PORT, trailing comma" 2 "ORVANTA_PORT has an empty name" send "$work/small.bin"
+row "--watch, file a FIFO" 1 "is not a file" send --watch -p "$fast" "$work/fifo"
+row "--watch, file missing" 1 "No such file or directory; nothing was sent" send --watch -p "$fast" "$work/missing.bin"
+row "several ports, file too large" 1 "is 65,536 bytes" send -p "$fast" -p "$slow" "$work/too-big.bin"
+
 # Names with control characters are shown escaped: nothing reaches the terminal raw.
 row "port name escaped"   1 'no\x1B[31mport port error' send -p "$work/no"$'\e[31m'"port" "$work/small.bin"
 check "no raw escape" [ -z "$(grep -l $'\e' "$work/err")" ]
@@ -118,6 +129,18 @@ for signal in INT TERM HUP; do
   check "SIG$signal: says how far" grep -qE "^stopped: [1-9][0-9,]* of 65,537 bytes went out to $slow; the target has an incomplete frame$" "$work/err"
   "${as_user[@]}" "$cli" send -p "$slow" "$work/small.bin" >/dev/null 2>"$work/err"; status=$?
   check "SIG$signal: the port is free at once" [ $status -eq 0 ]
+done
+
+# Signals end a watch that waits for a change as Ctrl-C does: 128 + the signal, the port free.
+for signal in INT TERM HUP; do
+  "$cli" send -q --watch -p "$fast" "$work/small.bin" >/dev/null 2>"$work/err" &
+  watcher=$!
+  sleep 0.5
+  kill -$signal $watcher
+  wait $watcher; status=$?
+  check "watch, SIG$signal: exit $((128 + $(kill -l $signal)))" [ $status -eq $((128 + $(kill -l $signal))) ]
+  "$cli" send -q -p "$fast" "$work/small.bin"; status=$?
+  check "watch, SIG$signal: the port is free" [ $status -eq 0 ]
 done
 
 finish
