@@ -28,6 +28,22 @@ wait $target
 echo "== the first bytes the target got, after the 2-byte count:"
 od -A d -t x1z -N 48 "$work/received.bin"
 
+# A bench of boards: TARGETS stand-in targets (3 unless ORVANTA_TARGETS says otherwise), each on
+# a virtual line of its own, get the same file at once.
+targets=${ORVANTA_TARGETS:-3}
+ports=() pids=()
+for n in $(seq "$targets"); do
+  "$cli" -q receive --virtual "$work/board$n" --expect "$sample" &
+  pids+=($!) ports+=(-p "$work/board$n")
+done
+for n in $(seq "$targets"); do
+  for _ in $(seq 100); do [ -L "$work/board$n" ] && break; sleep 0.05; done
+done
+echo "== several boards at once: $cli send ${ports[*]} sample.bin"
+"$cli" send "${ports[@]}" "$sample"
+for pid in "${pids[@]}"; do wait "$pid"; done
+echo "== every board got it: each receiver checked its frame against the sample"
+
 # The Windows program, where there is a display to show it on: COM2 of its Wine prefix is the
 # stand-in target's line, so a file chosen with "..." and sent with Send shows up here.
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
