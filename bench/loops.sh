@@ -17,7 +17,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # lines_send N [apart]: sends data.bin to N fresh paced lines at once, with one orvanta-cli (or
 # with N, one per line, given "apart"); prints "cpu SECONDS" and "rss KIB" of the one, then per
-# line "line SECONDS WAIT_BYTE_TIMES".
+# line "line SECONDS WAIT_BYTE_TIMES STREAMS".
 lines_send() {
   local n=$1 apart=${2:-} ports=()
   rm -f "$work"/l* "$work/lines.log" "$work/lines.err"
@@ -39,7 +39,7 @@ lines_send() {
   sleep 6
   kill -TERM $pid; wait $pid || true
   cat "$work/usage.txt"
-  sed -n 's/.* bytes in \([0-9.]*\) s; .*(\([0-9.]*\) byte-times)$/line \1 \2/p' "$work/lines.err"
+  sed -n 's/.* bytes in \([0-9.]*\) s, \([0-9]*\) streams*; .*(\([0-9.]*\) byte-times)$/line \1 \3 \2/p' "$work/lines.err"
 }
 
 echo "== 64 KiB to 16 lines at once, each read at 11,520 bytes/s, against 1 line (median of $runs)"
@@ -59,6 +59,7 @@ echo "one line alone: $one_time s from first to last byte"
 echo "16 lines: the line furthest from it: ${worst_ratio}x its time (goal: within 1 %)"
 echo "longest wait for a byte mid-stream on any line: $(worst_wait "$work"/sixteen.*) byte-times with 16 lines, $(worst_wait "$work"/one.*) with one (goal: under 2)"
 echo "  the same 16 lines fed by 16 orvanta-cli processes, one line each: $(worst_wait "$work"/apart.*) byte-times"
+echo "streams per line (a pause of 200 ms or more would part a frame in two): $(cat "$work"/one.* "$work"/sixteen.* | awk '/^line/ { print $4 }' | sort -u | tr '\n' ' ')"
 echo "sender CPU time: $(awk -v s="$one_cpu" 'BEGIN { printf "%.1f", s * 1000 }') ms for 1 line, $(awk -v s="$many_cpu" 'BEGIN { printf "%.1f", s * 1000 }') ms for 16"
 echo "sender peak memory: $one_rss KiB for 1 line, $many_rss KiB for 16: +$((many_rss - one_rss)) KiB (goal: under 16 x 70 = 1,120 KiB more)"
 

@@ -4,7 +4,8 @@
 #     natively and as the Windows build under Wine, against the 5.69 s the frame needs at 115,200;
 #   - orvanta-cli send against `cat FILE > PTY` with the same reader;
 #   - the peak memory of a send;
-#   - the shipped programs' sizes and import lists.
+#   - the shipped programs' sizes and import lists;
+#   - several ports at once and --watch (bench/loops.sh).
 # Usage: bench/run.sh [RUNS]   (builds what it needs first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -97,6 +98,8 @@ kill -TERM "$paced_pid"; wait "$paced_pid" || true
 echo "orvanta-cli send at the line's pace: $(ms $(((t1 - t0) / 1000)))"
 sed 's/^paced_line: /reader: /' "$work/paced.err"
 echo "(goal: no wait longer than two byte-times, 174 us: the driver's queue never ran dry)"
+
+bench/loops.sh "$runs"
 
 echo "== the Windows build under Wine (x86_64, 64-bit Wine)"
 session=$(scripts/wine-session.sh start)

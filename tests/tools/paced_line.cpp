@@ -4,11 +4,12 @@
 // 115,200 baud with 10 bits a byte) and appends what it reads to OUT, if given. With -n N it
 // makes N lines, LINK1 to LINKN (read into OUT1 to OUTN), each read on a thread of its own.
 //
-// Each time bytes arrive on an idle line (quiet for 200 ms or more), it prints
+// Each time bytes arrive on an idle line (quiet for 200 ms or more: a new stream), it prints
 // "LINK first byte at SECONDS" (the system clock, seconds since 1970) on stdout. Runs until
 // SIGTERM or SIGINT, then removes the links and says, per line, how long the stream took from its
-// first byte to its last, and how long, at most, it waited for a byte while bytes were still
-// coming: a sender that keeps the line busy never lets that reach a byte's time.
+// first byte to its last, how many streams came (a pause of 200 ms or more parts two), and how
+// long, at most, the line stood empty within a stream: a sender that keeps the line busy never
+// lets that reach a byte's time.
 //
 //   paced_line [-n N] LINK RATE [OUT]
 #include <chrono>
@@ -30,11 +31,15 @@ volatile std::sig_atomic_t stopping = 0;
 
 using Clock = std::chrono::steady_clock;
 
+// A line quiet this long has ended one stream; the next byte begins another.
+constexpr std::chrono::milliseconds NEW_STREAM{200};
+
 struct PacedLine {
     std::string link;
     orvanta::VirtualLine line;
     orvanta::File out;
     std::size_t total = 0;
+    std::size_t streams = 0;
     std::chrono::duration<double> longest_wait{0};
     Clock::time_point first_byte{}, last_byte{};
 };
@@ -50,6 +55,7 @@ void pace(PacedLine& paced, double rate)
     const auto start = Clock::now();
     double taken = 0;
     Clock::time_point last_arrival{};
+    Clock::time_point empty_since{};  // when the line was found empty; zero while it holds bytes
     while (!stopping) {
         std::chrono::duration<double> elapsed = Clock::now() - start;
         double allowed = rate * elapsed.count() - taken;
@@ -61,20 +67,33 @@ void pace(PacedLine& paced, double rate)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
-        const auto asked = Clock::now();
-        orvanta::TransferResult got = paced.line.read(chunk, want, 10);
+        // What the line holds already is taken without a wait, however late this thread got
+        // to it (a busy machine may keep a reader off the processor for milliseconds): only the
+        // time the line stands empty counts as a wait.
+        orvanta::TransferResult got = paced.line.read(chunk, want, 0);
+        if (got.count == 0 && !got.error) {
+            if (empty_since == Clock::time_point{})
+                empty_since = Clock::now();
+            got = paced.line.read(chunk, want, 10);
+        }
         const auto now = Clock::now();
-        // A wait that ends with a byte, after the first, is a gap in the middle of the stream.
-        if (got.count > 0 && paced.total > 0 && now - asked > paced.longest_wait)
-            paced.longest_wait = now - asked;
         if (got.count == 0) {
             // An idle line builds up no allowance: the pace restarts with the next byte.
             taken = rate * elapsed.count();
             continue;
         }
+        if (empty_since != Clock::time_point{}) {
+            // A wait that ends with a byte, after the first and short of a new stream, is a gap
+            // in the middle of the stream.
+            const auto gap = now - empty_since;
+            empty_since = Clock::time_point{};
+            if (paced.total > 0 && gap < NEW_STREAM && gap > paced.longest_wait)
+                paced.longest_wait = gap;
+        }
         if (paced.total == 0)
             paced.first_byte = now;
-        if (now - last_arrival >= std::chrono::milliseconds(200)) {
+        if (now - last_arrival >= NEW_STREAM) {
+            ++paced.streams;
             std::printf("%s first byte at %.6f\n", paced.link.c_str(), system_seconds());
             std::fflush(stdout);
         }
@@ -138,11 +157,11 @@ int main(int argc, char** argv)
     for (const auto& one : paced) {
         const double stream = std::chrono::duration<double>(one->last_byte - one->first_byte).count();
         std::fprintf(stderr,
-                     "paced_line: %s%s%zu bytes in %.3f s; longest wait for a byte mid-stream: "
-                     "%.0f us (%.2f byte-times)\n",
+                     "paced_line: %s%s%zu bytes in %.3f s, %zu stream%s; longest wait for a byte "
+                     "mid-stream: %.0f us (%.2f byte-times)\n",
                      lines ? one->link.c_str() : "", lines ? ": " : "", one->total,
-                     one->total ? stream : 0.0, one->longest_wait.count() * 1e6,
-                     one->longest_wait.count() * rate);
+                     one->total ? stream : 0.0, one->streams, one->streams == 1 ? "" : "s",
+                     one->longest_wait.count() * 1e6, one->longest_wait.count() * rate);
     }
     return 0;
 }
