@@ -114,10 +114,10 @@ check "SIGTERM, two ports: both stopped" [ "$(grep -c '^stopped: .* of 65,537 by
 
 # At a terminal: one progress line per port, redrawn in place, then the results.
 sleep 1
-script -qec "$cli send -p $s1 -p $s2 -p $work/nope $work/data.bin" /dev/null >"$work/tty.out"
+script -qec "$cli send -p $s1 -p $s2 -p $work/nope $work/big.bin" /dev/null >"$work/tty.out"
 check "terminal: redrawn in place" grep -qF $'\e[3A' "$work/tty.out"
 check "terminal: a line per port" \
-  bash -c "tr '\r' '\n' <'$work/tty.out' | grep -qE '^$s2  +6,002 of 6,002 bytes  100%'"
+  bash -c "tr '\r' '\n' <'$work/tty.out' | grep -qE '^$s2  +65,537 of 65,537 bytes  100%'"
 check "terminal: then the summary" contains "$work/tty.out" "sent to 2 of 3 ports"
 
 # Output that cannot be written fails the command, though every port got the frame.
