@@ -10,17 +10,17 @@ namespace orvanta {
 
 struct FileStamp {
     bool exists = false;
-    bool regular = false;            // a regular file (not a folder, pipe, device)
+    bool regular = false;  // a regular file (not a folder, pipe, device)
     unsigned long long size = 0;
-    unsigned long long modified = 0;  // in the system's finest unit
-    unsigned long long changed = 0;   // status change (POSIX) or creation (Windows)
+    unsigned long long modified = 0;          // in the system's finest unit
+    unsigned long long changed = 0;           // status change (POSIX) or creation (Windows)
     unsigned long long device = 0, node = 0;  // POSIX: a file renamed over the name has a new node
 
     bool operator==(const FileStamp& other) const
     {
         return exists == other.exists && regular == other.regular && size == other.size &&
-               modified == other.modified && changed == other.changed &&
-               device == other.device && node == other.node;
+               modified == other.modified && changed == other.changed && device == other.device &&
+               node == other.node;
     }
     bool operator!=(const FileStamp& other) const { return !(*this == other); }
 };

@@ -22,7 +22,8 @@ FileStamp stamp_of(const std::string& path)
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info))
         return stamp;
     stamp.exists = true;
-    stamp.regular = (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+    stamp.regular =
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
     stamp.size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     stamp.modified = ticks(info.ftLastWriteTime);
     stamp.changed = ticks(info.ftCreationTime);

@@ -7,7 +7,7 @@
 namespace orvanta {
 
 FileWatch::FileWatch(std::string path, unsigned settle_ms)
-    : path_(std::move(path)), settle_ms_(settle_ms)
+        : path_(std::move(path)), settle_ms_(settle_ms)
 {
 }
 

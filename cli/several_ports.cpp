@@ -62,8 +62,10 @@ SendOutcome send_to_one(const SendArgs& args, const std::vector<std::uint8_t>& f
     const std::string& name = args.ports.front();
     std::unique_ptr<SerialPort> port = make_port(name);
     const bool talk = args.verbosity != Verbosity::Quiet;
-    SendOutcome outcome = send_when_present(*port, name, frame, options, args.wait_port,
-                                            [&] { if (talk) say_waiting(name); });
+    SendOutcome outcome = send_when_present(*port, name, frame, options, args.wait_port, [&] {
+        if (talk)
+            say_waiting(name);
+    });
     if (meter && outcome.kind == SendOutcome::Kind::Sent)
         meter->finish();
     return outcome;  // an unfinished progress line ends with the meter, before any message
@@ -74,12 +76,12 @@ struct PortSend {
     std::string name;
     std::unique_ptr<SerialPort> port;
     std::atomic<std::size_t> done{0};
-    std::atomic<long long> began_ns{0};   // first byte handed over
-    std::atomic<long long> ended_ns{0};   // set with finished
+    std::atomic<long long> began_ns{0};  // first byte handed over
+    std::atomic<long long> ended_ns{0};  // set with finished
     std::atomic<bool> waiting{false};
     std::atomic<bool> finished{false};
-    bool said_waiting = false;            // main thread only
-    SendOutcome outcome;                  // written by the worker before finished
+    bool said_waiting = false;  // main thread only
+    SendOutcome outcome;        // written by the worker before finished
 };
 
 void run_one(PortSend& send, const SendArgs& args, const std::vector<std::uint8_t>& frame,
@@ -92,7 +94,7 @@ void run_one(PortSend& send, const SendArgs& args, const std::vector<std::uint8_
         send.done.store(done);
     };
     send.outcome = send_when_present(*send.port, send.name, frame, options, args.wait_port,
-                                      [&send] { send.waiting.store(true); });
+                                     [&send] { send.waiting.store(true); });
     send.waiting.store(false);
     send.ended_ns.store(now_ns());
     send.finished.store(true);

@@ -26,8 +26,8 @@ unsigned __stdcall run_job(void* job)
 WorkerThread::WorkerThread(std::function<void()> job) : impl_(std::make_unique<Impl>())
 {
     impl_->job = std::move(job);
-    impl_->thread = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, run_job, &impl_->job, 0, nullptr));
+    impl_->thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, run_job, &impl_->job, 0, nullptr));
 }
 
 WorkerThread::~WorkerThread()

@@ -46,7 +46,8 @@ struct PacedLine {
 
 double system_seconds()
 {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 // Reads what the elapsed time allows, in small steps, so the pace holds within 10 ms.
@@ -60,7 +61,7 @@ void pace(PacedLine& paced, double rate)
         std::chrono::duration<double> elapsed = Clock::now() - start;
         double allowed = rate * elapsed.count() - taken;
         std::uint8_t chunk[4096];
-        std::size_t want = allowed < 1             ? 0
+        std::size_t want = allowed < 1              ? 0
                            : allowed < sizeof chunk ? static_cast<std::size_t>(allowed)
                                                     : sizeof chunk;
         if (want == 0) {
@@ -155,7 +156,8 @@ int main(int argc, char** argv)
     for (auto& reader : readers)
         reader.join();
     for (const auto& one : paced) {
-        const double stream = std::chrono::duration<double>(one->last_byte - one->first_byte).count();
+        const double stream =
+            std::chrono::duration<double>(one->last_byte - one->first_byte).count();
         std::fprintf(stderr,
                      "paced_line: %s%s%zu bytes in %.3f s, %zu stream%s; longest wait for a byte "
                      "mid-stream: %.0f us (%.2f byte-times)\n",
