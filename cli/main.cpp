@@ -195,6 +195,11 @@ int run(int argc, char** argv)
     add_baud_option(receive_cmd, receive.baud);
 
     try {
+        // CLI11 takes "--wait-port=" for --wait-port alone, which would wait for ever.
+        for (int i = 1; i < argc; ++i)
+            if (std::strcmp(argv[i], "--wait-port=") == 0)
+                throw CLI::ValidationError("--wait-port", "takes seconds from 0 to 1000000, not "
+                                                          "nothing");
         app.parse(argc, argv);
         if (send_cmd->parsed())
             check_send_ports(send, wait_port);

@@ -81,7 +81,7 @@ check "--baud 0115200 applied as 115200" bash -c "stty -F '$fast' | grep -q 'spe
 
 # --wait-port takes its seconds after "=" in decimal; the same port twice, and an empty name in
 # ORVANTA_PORT, are usage errors.
-for seconds in x -1 +1 1e3 0x10 nan inf " 1" 1000001 1.5.5; do
+for seconds in "" x -1 +1 1e3 0x10 nan inf " 1" 1000001 1.5.5; do
   row "--wait-port='$seconds'" 2 "--wait-port: takes seconds from 0 to 1000000" send --wait-port="$seconds" -p "$fast" "$work/small.bin"
 done
 row "a port named twice"  2 "names a port already given" send -p "$fast" -p "$fast" "$work/small.bin"
