@@ -109,8 +109,10 @@ std::string progress_line(const PortSend& send, std::size_t name_width, std::siz
     if (send.waiting.load())
         return line + "waiting for the port to appear";
     const long long began = send.began_ns.load();
-    if (began == 0)
-        return line + (finished ? "not sent" : "opening");
+    if (began == 0 && finished)
+        return line + "not sent";
+    if (began == 0)  // opening, or writing where the driver tells nothing before the end
+        return line + progress_text(0, total, 0);
     const long long until = finished ? send.ended_ns.load() : now_ns();
     line += progress_text(send.done.load(), total, (until - began) / 1e9);
     if (finished && send.outcome.kind != SendOutcome::Kind::Sent)

@@ -78,4 +78,10 @@ check "Ctrl-C, two ports: exit 130" [ $status -eq 130 ]
 check "Ctrl-C, two ports: the paced one stopped" grep -qE "^stopped: [0-9,]+ of 65,537 bytes went out to COM4" "$work/err"
 check "Ctrl-C, two ports: the other sent" contains "$work/out" "sent 65,535 bytes to COM9"
 
+# At a console (Wine makes one of the terminal script gives it) each port has a progress line,
+# redrawn in place through the console's cursor calls, which Wine turns into "up 2 lines".
+script -qec "'$runner' '$cli' send -p COM4 -p COM7 '$(win "$work/big.bin")'; echo \$? >'$work/status'" /dev/null >"$work/console.out"
+check "console: two lines redrawn in place" grep -qF $'\e[2A' "$work/console.out"
+check "console: exit 1" [ "$(cat "$work/status")" = 1 ]
+
 finish
