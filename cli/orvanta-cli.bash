@@ -26,8 +26,8 @@ _orvanta_cli()
             return ;;
         --timeout|--wait)
             return ;;
-        --wait-port=*)  # seconds, or none (wait until Ctrl-C)
-            return ;;
+        =)  # bash splits --wait-port=SECONDS at the "=": seconds are typed, not completed
+            [[ ${COMP_WORDS[COMP_CWORD-2]} == --wait-port ]] && return ;;
     esac
 
     case $command in
@@ -36,7 +36,8 @@ _orvanta_cli()
         send)
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W "-p --port --baud --watch --wait-port --wait-port= $common" -- "$cur"))
-                [[ ${COMPREPLY[*]} == *= ]] && compopt -o nospace
+                # --wait-port= alone: no space, the seconds follow
+                [[ ${#COMPREPLY[@]} == 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
             else
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;
