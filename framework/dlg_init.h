@@ -15,7 +15,7 @@
 struct DlgInitRecord {
     WORD nIDC;
     WORD nMsg;
-    std::vector<BYTE> data;
+    std::vector<BYTE> data;  // the message's lParam
 };
 
 // The records of the data, or nothing when it is cut short or lacks its end mark.

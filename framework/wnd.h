@@ -15,7 +15,7 @@ public:
     ~CWnd() override = default;
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-    void GetWindowText(std::string& text) const;
+    void GetWindowText(std::string& rString) const;
     void SetWindowText(LPCSTR lpszString);
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
     HMENU GetSystemMenu(BOOL bRevert) const;
