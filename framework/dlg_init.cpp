@@ -13,9 +13,10 @@ template <class T> T ReadLE(const BYTE* pData)
 
 }  // namespace
 
-std::optional<std::vector<DlgInitRecord>> AfxParseDlgInit(const BYTE* pData, std::size_t nSize)
+std::optional<std::vector<AFX_DLGINIT_RECORD>> AfxParseDlgInit(const BYTE* pData,
+                                                               std::size_t nSize)
 {
-    std::vector<DlgInitRecord> records;
+    std::vector<AFX_DLGINIT_RECORD> records;
     std::size_t nAt = 0;
     for (;;) {
         if (nSize - nAt < 2)
@@ -52,7 +53,7 @@ BOOL AfxExecuteDlgInit(HWND hWnd, const BYTE* pData, std::size_t nSize)
     const auto records = AfxParseDlgInit(pData, nSize);
     if (!records)
         return FALSE;
-    for (DlgInitRecord record : *records) {
+    for (AFX_DLGINIT_RECORD record : *records) {
         // A string record carries its own NUL; one more behind the bytes keeps a record that
         // lacks it from being read past its end.
         record.data.push_back(0);

@@ -31,6 +31,7 @@ public:
     HWND m_hWnd = nullptr;
 
 protected:
+    // Binds the members to their controls (DDX_Control); a window with none keeps this one.
     virtual void DoDataExchange(CDataExchange* pDX);
 
     // Called by a handler that wants the platform's usual behaviour for the message it is
