@@ -117,17 +117,17 @@ std::string hex(DWORD value)
     return text;
 }
 
-std::string names_of(DWORD bits, const std::vector<StyleName>& table, DWORD& taken,
-                     std::string names)
+// Adds to names the table's names that style's bits match, skipping bits already named.
+void add_names(DWORD style, const std::vector<StyleName>& table, DWORD& taken,
+               std::string& names)
 {
     for (const StyleName& entry : table) {
-        if ((entry.mask & taken) || (bits & entry.mask) != entry.value)
+        if ((entry.mask & taken) || (style & entry.mask) != entry.value)
             continue;
         names += names.empty() ? "" : "|";
         names += entry.name;
         taken |= entry.mask;
     }
-    return names;
 }
 
 // The names of style's bits in the tables, then any bits none of them names, in hex.
@@ -136,7 +136,7 @@ std::string named_bits(DWORD style, const std::vector<const std::vector<StyleNam
     DWORD taken = 0;
     std::string names;
     for (const auto* table : tables)
-        names = names_of(style, *table, taken, names);
+        add_names(style, *table, taken, names);
     if (const DWORD rest = style & ~taken)
         names += (names.empty() ? "" : "|") + hex(rest);
     return hex(style) + (names.empty() ? "" : " " + names);
