@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "com_line.h"
 #include "send.h"
 #include "test_files.h"
+#include "win_thread.h"
 
 namespace orvanta {
 namespace {
@@ -19,6 +19,7 @@ using test::ComReader;
 using test::frame_of;
 using test::pattern;
 using test::ScratchDir;
+using test::WinThread;
 
 // Sends while the reader drains COM3, so that a large frame is not held up by a full line.
 struct SendResult {
@@ -32,13 +33,15 @@ SendResult send_and_read(const std::string& port, const std::string& file,
     ComReader reader;
     EXPECT_TRUE(reader.ok()) << "COM3 does not open: is the virtual cable running?";
     SendResult result;
-    std::thread sender([&] {
+    bool left_open = false;
+    WinThread sender([&] {
         SerialPort place;
         result.outcome = send_file(place, port, file, options);
-        EXPECT_FALSE(place.is_open());
+        left_open = place.is_open();
     });
     result.line = reader.received();
     sender.join();
+    EXPECT_FALSE(left_open) << "the send did not release " << port;
     auto rest = reader.received();
     result.line.insert(result.line.end(), rest.begin(), rest.end());
     return result;
@@ -199,8 +202,8 @@ TEST(SendWin32, AStopEndsAWatchedWriteOnASlowLine)
     std::atomic<bool> stop{false};
     SendOptions options;
     options.watch = WriteWatch{{}, &stop};
-    std::thread user([&stop] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    WinThread user([&stop] {
+        Sleep(500);
         stop = true;
     });
     const auto start = std::chrono::steady_clock::now();
