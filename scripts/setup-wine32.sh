@@ -94,6 +94,9 @@ install_wine32() {
   fi
   [ -x "$unpacked/usr/lib/wine/wine" ] || fail "the i386 packages hold no 32-bit Wine loader"
   "${as_root[@]}" mkdir -p /usr/lib/i386-linux-gnu
+  # Wine's own files replace an older Wine's (unlinked first: a running Wine keeps its copy); the
+  # other libraries are left as they are when present.
+  "${as_root[@]}" cp -a --remove-destination "$unpacked/usr/lib/i386-linux-gnu/wine" /usr/lib/i386-linux-gnu/
   "${as_root[@]}" cp -an "$unpacked/usr/lib/i386-linux-gnu/." /usr/lib/i386-linux-gnu/
   local lib
   for lib in "$unpacked"/lib/i386-linux-gnu/*; do
@@ -104,7 +107,7 @@ install_wine32() {
     esac
     "${as_root[@]}" cp -an "$lib" /usr/lib/i386-linux-gnu/
   done
-  "${as_root[@]}" cp -a "$unpacked/usr/lib/wine/wine" /usr/lib/wine/wine
+  "${as_root[@]}" cp -a --remove-destination "$unpacked/usr/lib/wine/wine" /usr/lib/wine/wine
   "${as_root[@]}" cp -a "$unpacked/etc/ld.so.conf.d/i386-linux-gnu.conf" /etc/ld.so.conf.d/
   # Debian's wine64 puts the MinGW zlib for 32-bit Wine DLLs in its own folder only.
   local zlib
