@@ -1,10 +1,12 @@
-# Sourced, with 32 or 64 as its argument (or none, for the paths and i386_emulated only): the environment that runs Windows programs under this
+# Sourced, with 32 or 64 as its argument: the environment that runs Windows programs under this
 # project's Wine prefix of that width. Sets WINEPREFIX, WINEARCH, WINEDEBUG, WINEDLLOVERRIDES and
 # `wine_loader`; for 32 bits on a machine whose 32-bit programs run under qemu-i386 it also
-# preloads the library that mends qemu's faults (tests/tools/qemu_i386_fixes.cpp).
+# preloads the library that mends qemu's faults (tests/tools/qemu_i386_fixes.cpp). With no
+# argument it defines only the paths and i386_emulated.
 #
-# The 32-bit prefix is always $ORVANTA_WINE_STATE/prefix32 (default build/wine/prefix32): a
-# WINEPREFIX left from a 64-bit session must not lead a 32-bit program into a 64-bit prefix.
+# The prefix is always $ORVANTA_WINE_STATE/prefix32 or prefix64 (default under build/wine),
+# whatever WINEPREFIX says: one left from a session of the other width must not lead a program
+# into a prefix of the wrong width.
 
 wine_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 wine_state=${ORVANTA_WINE_STATE:-$wine_root/build/wine}
@@ -39,7 +41,7 @@ case ${1:-} in
     fi
     ;;
   64)
-    export WINEPREFIX=${WINEPREFIX:-$wine_state/prefix64} WINEARCH=win64
+    export WINEPREFIX=$wine_state/prefix64 WINEARCH=win64
     wine_loader=/usr/lib/wine/wine64
     ;;
   *)

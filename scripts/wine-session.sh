@@ -6,7 +6,8 @@
 # real serial port of the machine through Wine's fallback.
 #
 # The prefix is 64-bit unless 32 is given: the 32-bit one runs the shipped i686 programs (under
-# qemu-i386 where the machine runs no 32-bit code; scripts/setup-wine32.sh prepares that). One
+# qemu-i386 where the machine runs no 32-bit code; scripts/setup-wine32.sh prepares that). Run
+# 32-bit programs in it through cmake/wine32-run.sh, which adds what emulation needs. One
 # session at a time: the display is shared, and each session's stop ends it.
 #
 #   scripts/wine-session.sh start [32|64]   # prints the environment to use (eval it)
@@ -82,7 +83,6 @@ case ${1:-} in
     map_ports
     echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=$WINEARCH WINEDEBUG=$WINEDEBUG DISPLAY=$display"
     echo "export WINEDLLOVERRIDES='$WINEDLLOVERRIDES'"
-    [ -z "${LD_PRELOAD:-}" ] || echo "export LD_PRELOAD='$LD_PRELOAD'"
     ;;
   stop)
     stop_pid "$run/linepair.pid"
