@@ -7,3 +7,5 @@ set(ORVANTA_SHIPPED ON)
 # The shipped programs wait on a serial line, not on the processor: optimise for size.
 set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG" CACHE STRING "")
 set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG" CACHE STRING "")
+# Its tests run the shipped programs themselves, under 32-bit Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine32-run.sh)

@@ -7,7 +7,7 @@
 namespace {
 
 // Messages whose result a dialog procedure returns itself instead of through DWLP_MSGRESULT.
-bool returns_result_directly(UINT message)
+bool ReturnsResultDirectly(UINT message)
 {
     switch (message) {
     case WM_CHARTOITEM:
@@ -34,17 +34,14 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
-CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_lpszTemplateName(MAKEINTRESOURCEA(nIDTemplate)), m_pParentWnd(pParentWnd)
-{
-}
+CDialog::CDialog(UINT nIDTemplate) : m_lpszTemplateName(MAKEINTRESOURCEA(nIDTemplate)) {}
 
 INT_PTR CDialog::DoModal()
 {
-    HWND hWndParent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-    CWinApp* app = AfxGetApp();
-    if (!hWndParent && app && app->m_pMainWnd && app->m_pMainWnd != this)
-        hWndParent = app->m_pMainWnd->m_hWnd;
+    HWND hWndParent = nullptr;
+    CWinApp* pApp = AfxGetApp();
+    if (pApp && pApp->m_pMainWnd && pApp->m_pMainWnd != this)
+        hWndParent = pApp->m_pMainWnd->m_hWnd;
     const INT_PTR nResult = ::DialogBoxParamA(AfxGetResourceHandle(), m_lpszTemplateName,
                                               hWndParent, &CDialog::DialogProc,
                                               reinterpret_cast<LPARAM>(this));
@@ -54,25 +51,15 @@ INT_PTR CDialog::DoModal()
 
 BOOL CDialog::EndDialog(INT_PTR nResult) { return ::EndDialog(m_hWnd, nResult); }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+BOOL CDialog::OnInitDialog()
 {
-    CDataExchange dx(this, bSaveAndValidate);
+    AfxExecuteDlgInit(m_hWnd, AfxGetResourceHandle(), m_lpszTemplateName);
+    CDataExchange dx(this);
     DoDataExchange(&dx);
     return TRUE;
 }
 
-BOOL CDialog::OnInitDialog()
-{
-    AfxExecuteDlgInit(m_hWnd, AfxGetResourceHandle(), m_lpszTemplateName);
-    UpdateData(FALSE);
-    return TRUE;
-}
-
-void CDialog::OnOK()
-{
-    if (UpdateData(TRUE))
-        EndDialog(IDOK);
-}
+void CDialog::OnOK() { EndDialog(IDOK); }
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
@@ -83,8 +70,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
         ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
         reinterpret_cast<CDialog*>(lParam)->m_hWnd = hWnd;
     }
-    auto* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
-    return dialog ? dialog->OnDialogMessage(hWnd, message, wParam, lParam) : FALSE;
+    auto* pDialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+    return pDialog ? pDialog->OnDialogMessage(hWnd, message, wParam, lParam) : FALSE;
 }
 
 INT_PTR CDialog::OnDialogMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -92,12 +79,12 @@ INT_PTR CDialog::OnDialogMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM 
     try {
         if (message == WM_INITDIALOG)
             return OnInitDialog();
-        LRESULT result = 0;
-        if (!OnWndMsg(message, wParam, lParam, &result))
+        LRESULT lResult = 0;
+        if (!OnWndMsg(message, wParam, lParam, &lResult))
             return FALSE;
-        if (returns_result_directly(message))
-            return result;
-        ::SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+        if (ReturnsResultDirectly(message))
+            return lResult;
+        ::SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, lResult);
         return TRUE;
     } catch (...) {
         AfxReportCurrentException(hWnd);  // and the dialog carries on

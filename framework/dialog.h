@@ -6,28 +6,25 @@
 
 #include "wnd.h"
 
+// What DoDataExchange binds the dialog's members through. The program's dialogs only bind
+// controls (DDX_Control), so the exchange carries nothing but the dialog.
 class CDataExchange {
 public:
-    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
-        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd)
-    {
-    }
+    explicit CDataExchange(CWnd* pDlgWnd) : m_pDlgWnd(pDlgWnd) {}
 
-    BOOL m_bSaveAndValidate;  // TRUE: from the controls to the members
     CWnd* m_pDlgWnd;
 };
 
 class CDialog : public CWnd {
 public:
-    explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+    explicit CDialog(UINT nIDTemplate);
     ~CDialog() override = default;
 
     // Shows the dialog and returns when it has ended: the value given to EndDialog, or -1 when
-    // the dialog could not be created. Without a parent the dialog is owned by the application's
-    // main window, if that is open.
+    // the dialog could not be created. The dialog is owned by the application's main window, if
+    // that is open and is not this dialog.
     INT_PTR DoModal();
     BOOL EndDialog(INT_PTR nResult);
-    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
     // First applies the template's initialisation data, then binds the members to their controls
     // through DoDataExchange. TRUE lets the dialog manager give the focus to the first tab stop.
@@ -43,5 +40,4 @@ private:
     INT_PTR OnDialogMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     LPCSTR m_lpszTemplateName;
-    CWnd* m_pParentWnd;
 };

@@ -2,35 +2,37 @@
 
 namespace {
 
-template <class T> T read_le(const BYTE* p)
+// A little-endian number of the data.
+template <class T> T ReadLE(const BYTE* pData)
 {
-    T value = 0;
+    T nValue = 0;
     for (std::size_t i = 0; i < sizeof(T); ++i)
-        value |= static_cast<T>(p[i]) << (8 * i);
-    return value;
+        nValue |= static_cast<T>(pData[i]) << (8 * i);
+    return nValue;
 }
 
 }  // namespace
 
-std::optional<std::vector<DlgInitRecord>> AfxParseDlgInit(const BYTE* pData, std::size_t nSize)
+std::optional<std::vector<AFX_DLGINIT_RECORD>> AfxParseDlgInit(const BYTE* pData,
+                                                               std::size_t nSize)
 {
-    std::vector<DlgInitRecord> records;
-    std::size_t at = 0;
+    std::vector<AFX_DLGINIT_RECORD> records;
+    std::size_t nAt = 0;
     for (;;) {
-        if (nSize - at < 2)
+        if (nSize - nAt < 2)
             return std::nullopt;
-        const WORD id = read_le<WORD>(pData + at);
-        if (id == 0)
+        const WORD nIDC = ReadLE<WORD>(pData + nAt);
+        if (nIDC == 0)
             return records;
-        if (nSize - at < 8)
+        if (nSize - nAt < 8)
             return std::nullopt;
-        const WORD msg = read_le<WORD>(pData + at + 2);
-        const DWORD length = read_le<DWORD>(pData + at + 4);
-        at += 8;
-        if (nSize - at < length)
+        const WORD nMsg = ReadLE<WORD>(pData + nAt + 2);
+        const DWORD dwLength = ReadLE<DWORD>(pData + nAt + 4);
+        nAt += 8;
+        if (nSize - nAt < dwLength)
             return std::nullopt;
-        records.push_back({id, msg, std::vector<BYTE>(pData + at, pData + at + length)});
-        at += length;
+        records.push_back({nIDC, nMsg, std::vector<BYTE>(pData + nAt, pData + nAt + dwLength)});
+        nAt += dwLength;
     }
 }
 
@@ -51,7 +53,7 @@ BOOL AfxExecuteDlgInit(HWND hWnd, const BYTE* pData, std::size_t nSize)
     const auto records = AfxParseDlgInit(pData, nSize);
     if (!records)
         return FALSE;
-    for (DlgInitRecord record : *records) {
+    for (AFX_DLGINIT_RECORD record : *records) {
         // A string record carries its own NUL; one more behind the bytes keeps a record that
         // lacks it from being read past its end.
         record.data.push_back(0);

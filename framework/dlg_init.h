@@ -12,14 +12,15 @@
 
 #define RT_DLGINIT MAKEINTRESOURCEA(240)
 
-struct DlgInitRecord {
+struct AFX_DLGINIT_RECORD {
     WORD nIDC;
     WORD nMsg;
-    std::vector<BYTE> data;
+    std::vector<BYTE> data;  // the message's lParam
 };
 
 // The records of the data, or nothing when it is cut short or lacks its end mark.
-std::optional<std::vector<DlgInitRecord>> AfxParseDlgInit(const BYTE* pData, std::size_t nSize);
+std::optional<std::vector<AFX_DLGINIT_RECORD>> AfxParseDlgInit(const BYTE* pData,
+                                                               std::size_t nSize);
 
 // The Win32 message for a record's message: the data keeps the 16-bit Windows numbers of the
 // list and combo box "add string" messages.

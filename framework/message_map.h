@@ -43,35 +43,31 @@ protected:
 };
 
 // Adapters from a message's parameters to a handler's signature, one per signature in use.
-namespace afx {
-
-template <class> struct member_class;
-template <class R, class C, class... A> struct member_class<R (C::*)(A...)> {
+template <class> struct AfxMemberClass;
+template <class R, class C, class... A> struct AfxMemberClass<R (C::*)(A...)> {
     using type = C;
 };
-template <auto F> using class_of = typename member_class<decltype(F)>::type;
+template <auto F> using AfxClassOf = typename AfxMemberClass<decltype(F)>::type;
 
 // void OnX(): commands, WM_PAINT.
-template <auto F> LRESULT call_void(CCmdTarget* pTarget, WPARAM, LPARAM)
+template <auto F> LRESULT AfxCallVoid(CCmdTarget* pTarget, WPARAM, LPARAM)
 {
-    (static_cast<class_of<F>*>(pTarget)->*F)();
+    (static_cast<AfxClassOf<F>*>(pTarget)->*F)();
     return 0;
 }
 
 // void OnSysCommand(UINT nID, LPARAM lParam).
-template <auto F> LRESULT call_uint_lparam(CCmdTarget* pTarget, WPARAM wParam, LPARAM lParam)
+template <auto F> LRESULT AfxCallUIntLParam(CCmdTarget* pTarget, WPARAM wParam, LPARAM lParam)
 {
-    (static_cast<class_of<F>*>(pTarget)->*F)(static_cast<UINT>(wParam), lParam);
+    (static_cast<AfxClassOf<F>*>(pTarget)->*F)(static_cast<UINT>(wParam), lParam);
     return 0;
 }
 
 // HCURSOR OnQueryDragIcon(): the handle is the result.
-template <auto F> LRESULT call_handle(CCmdTarget* pTarget, WPARAM, LPARAM)
+template <auto F> LRESULT AfxCallHandle(CCmdTarget* pTarget, WPARAM, LPARAM)
 {
-    return reinterpret_cast<LRESULT>((static_cast<class_of<F>*>(pTarget)->*F)());
+    return reinterpret_cast<LRESULT>((static_cast<AfxClassOf<F>*>(pTarget)->*F)());
 }
-
-}  // namespace afx
 
 // In a class: declares its map and the accessor that returns it.
 #define DECLARE_MESSAGE_MAP()                                    \
@@ -90,17 +86,18 @@ private:
     {                                                                                  \
         using ThisClass [[maybe_unused]] = theClass;                                   \
         using TheBaseClass = baseClass;                                                \
-        static const AFX_MSGMAP_ENTRY entries[] = {
+        static const AFX_MSGMAP_ENTRY messageEntries[] = {
 
-#define END_MESSAGE_MAP()                                                   \
-            {0, 0, 0, nullptr}};                                            \
-        static const AFX_MSGMAP map = {&TheBaseClass::GetThisMessageMap, entries}; \
-        return &map;                                                        \
+#define END_MESSAGE_MAP()                                                          \
+            {0, 0, 0, nullptr}};                                                   \
+        static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap,    \
+                                              messageEntries};                     \
+        return &messageMap;                                                        \
     }
 
-#define ON_COMMAND(id, memberFxn) {WM_COMMAND, 0, (id), &afx::call_void<memberFxn>},
-#define ON_BN_CLICKED(id, memberFxn) {WM_COMMAND, BN_CLICKED, (id), &afx::call_void<memberFxn>},
-#define ON_WM_PAINT() {WM_PAINT, 0, 0, &afx::call_void<&ThisClass::OnPaint>},
-#define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, &afx::call_uint_lparam<&ThisClass::OnSysCommand>},
+#define ON_COMMAND(id, memberFxn) {WM_COMMAND, 0, (id), &AfxCallVoid<memberFxn>},
+#define ON_BN_CLICKED(id, memberFxn) {WM_COMMAND, BN_CLICKED, (id), &AfxCallVoid<memberFxn>},
+#define ON_WM_PAINT() {WM_PAINT, 0, 0, &AfxCallVoid<&ThisClass::OnPaint>},
+#define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, &AfxCallUIntLParam<&ThisClass::OnSysCommand>},
 #define ON_WM_QUERYDRAGICON() \
-    {WM_QUERYDRAGICON, 0, 0, &afx::call_handle<&ThisClass::OnQueryDragIcon>},
+    {WM_QUERYDRAGICON, 0, 0, &AfxCallHandle<&ThisClass::OnQueryDragIcon>},

@@ -14,9 +14,8 @@ public:
     HDC GetSafeHdc() const { return m_hDC; }
     BOOL DrawIcon(int x, int y, HICON hIcon);
 
-    PAINTSTRUCT m_ps;
-
 private:
+    PAINTSTRUCT m_ps;
     HWND m_hWnd;
     HDC m_hDC;
 };

@@ -6,16 +6,16 @@ namespace {
 
 CWinApp* g_pApp = nullptr;
 
-std::string module_base_name(HINSTANCE hInstance)
+std::string ProgramName(HINSTANCE hInstance)
 {
-    char path[MAX_PATH] = "";
-    DWORD length = ::GetModuleFileNameA(hInstance, path, MAX_PATH);
-    std::string name(path, length < MAX_PATH ? length : 0);
-    name.erase(0, name.find_last_of("\\/:") + 1);  // npos + 1 == 0: no folder part
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos)
-        name.erase(dot);
-    return name;
+    char szPath[MAX_PATH] = "";
+    const DWORD dwLength = ::GetModuleFileNameA(hInstance, szPath, MAX_PATH);
+    std::string strName(szPath, dwLength < MAX_PATH ? dwLength : 0);
+    strName.erase(0, strName.find_last_of("\\/:") + 1);  // npos + 1 == 0: no folder part
+    const std::size_t nDot = strName.rfind('.');
+    if (nDot != std::string::npos)
+        strName.erase(nDot);
+    return strName;
 }
 
 }  // namespace
@@ -38,11 +38,11 @@ HICON CWinApp::LoadIcon(UINT nIDResource) const
     return ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(nIDResource));
 }
 
-void CWinApp::SetRegistryKey(LPCSTR lpszRegistryKey) { m_strRegistryKey = lpszRegistryKey; }
+void CWinApp::SetRegistryKey(LPCSTR) {}
 
 void CWinApp::OnHelp() {}
 
-CWinAppEx::CWinAppEx(BOOL bResourceSmartUpdate) : m_bResourceSmartUpdate(bResourceSmartUpdate) {}
+CWinAppEx::CWinAppEx(BOOL) {}
 
 CWinApp* AfxGetApp() { return g_pApp; }
 
@@ -56,13 +56,13 @@ void AfxEnableControlContainer() {}
 
 int AfxWinMain(HINSTANCE hInstance)
 {
-    CWinApp* app = AfxGetApp();
-    if (!app)
+    CWinApp* pApp = AfxGetApp();
+    if (!pApp)
         return 1;
     try {
-        app->m_hInstance = hInstance;
-        app->m_strAppName = module_base_name(hInstance);
-        app->InitInstance();
+        pApp->m_hInstance = hInstance;
+        pApp->m_strAppName = ProgramName(hInstance);
+        pApp->InitInstance();
         return 0;
     } catch (...) {
         AfxReportCurrentException(nullptr);

@@ -17,6 +17,8 @@ public:
     CWinApp();
     ~CWinApp() override;
 
+    // The program's work, run by the entry point. This base does nothing and returns TRUE; a
+    // derived InitInstance calls it first, as every application object does.
     virtual BOOL InitInstance();
 
     // The Help command. This program has no help file, so there is nothing to show.
@@ -27,11 +29,11 @@ public:
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;
-    std::string m_strAppName;      // the program file's name without its extension
-    std::string m_strRegistryKey;  // as given to SetRegistryKey; nothing is stored under it
+    std::string m_strAppName;  // the program file's name without its extension
 
 protected:
-    // Records the name of the registry key that settings would be kept under.
+    // Names the registry key that settings would be kept under. The program keeps no settings,
+    // so nothing is ever stored there and the name is not kept: this does nothing.
     void SetRegistryKey(LPCSTR lpszRegistryKey);
 
     DECLARE_MESSAGE_MAP()
@@ -39,10 +41,10 @@ protected:
 
 class CWinAppEx : public CWinApp {
 public:
+    // bResourceSmartUpdate asks that resources be updated in place; this framework loads every
+    // resource from the program file as it is, so there is nothing to update and it is ignored.
     explicit CWinAppEx(BOOL bResourceSmartUpdate = FALSE);
     ~CWinAppEx() override = default;
-
-    const BOOL m_bResourceSmartUpdate;  // kept for the derived class; nothing here reads it
 };
 
 CWinApp* AfxGetApp();

@@ -9,11 +9,11 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }
 
-void CWnd::GetWindowText(std::string& text) const
+void CWnd::GetWindowText(std::string& rString) const
 {
     std::vector<char> buffer(::GetWindowTextLengthA(m_hWnd) + 1);
-    int length = ::GetWindowTextA(m_hWnd, buffer.data(), static_cast<int>(buffer.size()));
-    text.assign(buffer.data(), length > 0 ? length : 0);
+    const int nLength = ::GetWindowTextA(m_hWnd, buffer.data(), static_cast<int>(buffer.size()));
+    rString.assign(buffer.data(), nLength > 0 ? nLength : 0);
 }
 
 void CWnd::SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
@@ -47,24 +47,24 @@ void CWnd::OnSysCommand(UINT, LPARAM) { Default(); }
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {
-    const UINT code = message == WM_COMMAND ? HIWORD(wParam) : 0;
-    const UINT id = message == WM_COMMAND ? LOWORD(wParam) : 0;
-    CCmdTarget* target = this;
-    const AFX_MSGMAP_ENTRY* entry = AfxFindMessageEntry(GetMessageMap(), message, code, id);
+    const UINT nCode = message == WM_COMMAND ? HIWORD(wParam) : 0;
+    const UINT nID = message == WM_COMMAND ? LOWORD(wParam) : 0;
+    CCmdTarget* pTarget = this;
+    const AFX_MSGMAP_ENTRY* pEntry = AfxFindMessageEntry(GetMessageMap(), message, nCode, nID);
     // A command no window takes gets a last look from the application's command map.
-    if (!entry && message == WM_COMMAND && AfxGetApp()) {
-        target = AfxGetApp();
-        entry = AfxFindMessageEntry(target->GetMessageMap(), message, code, id);
+    if (!pEntry && message == WM_COMMAND && AfxGetApp()) {
+        pTarget = AfxGetApp();
+        pEntry = AfxFindMessageEntry(pTarget->GetMessageMap(), message, nCode, nID);
     }
-    if (!entry)
+    if (!pEntry)
         return FALSE;
 
     // A handler may run a modal loop that dispatches other messages to this window, so each
     // dispatch keeps its own default flag.
-    const bool outer = m_bDefault;
+    const bool bOuterDefault = m_bDefault;
     m_bDefault = false;
-    *pResult = entry->pfn(target, wParam, lParam);
-    const bool handled = !m_bDefault;
-    m_bDefault = outer;
-    return handled;
+    *pResult = pEntry->pfn(pTarget, wParam, lParam);
+    const bool bHandled = !m_bDefault;
+    m_bDefault = bOuterDefault;
+    return bHandled;
 }

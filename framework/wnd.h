@@ -15,7 +15,7 @@ public:
     ~CWnd() override = default;
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-    void GetWindowText(std::string& text) const;
+    void GetWindowText(std::string& rString) const;
     void SetWindowText(LPCSTR lpszString);
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
     HMENU GetSystemMenu(BOOL bRevert) const;
@@ -31,6 +31,7 @@ public:
     HWND m_hWnd = nullptr;
 
 protected:
+    // Binds the members to their controls (DDX_Control); a window with none keeps this one.
     virtual void DoDataExchange(CDataExchange* pDX);
 
     // Called by a handler that wants the platform's usual behaviour for the message it is

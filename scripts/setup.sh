@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the demo need, only those missing.
+# Installs the Debian packages that the build, the tests and the demo need, only those missing,
+# then makes 32-bit Wine work (scripts/setup-wine32.sh) for the tests of the shipped programs.
 # Never adds the i386 architecture to dpkg (its index is broken on the mirror).
 set -euo pipefail
 
@@ -8,7 +9,7 @@ packages=(
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick icoutils
   clang libclang-rt-14-dev valgrind time clang-format clang-tidy
-  ser2net lintian dpkg-dev qemu-user-static
+  ser2net lintian dpkg-dev qemu-user-static libc6-i386
 )
 
 # Files the build cannot do without, and their packages: a package that dpkg calls installed
@@ -25,6 +26,8 @@ required_files=(
   /usr/bin/x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64
   /usr/lib/wine/wine64:wine64
   /usr/bin/Xvfb:xvfb
+  /lib/ld-linux.so.2:libc6-i386
+  /usr/bin/qemu-i386-static:qemu-user-static
 )
 
 missing=()
@@ -36,20 +39,23 @@ for entry in "${required_files[@]}"; do
   file=${entry%%:*} package=${entry#*:}
   [ -e "$file" ] || [[ " ${missing[*]} " == *" $package "* ]] || damaged+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && [ ${#damaged[@]} -eq 0 ] && exit 0
 
-export DEBIAN_FRONTEND=noninteractive
-# Another install under way (a second build, the system's own updates) is waited for, not failed on.
-wait_lock=(-o DPkg::Lock::Timeout=600)
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-"${sudo_cmd[@]}" apt-get "${wait_lock[@]}" update -qq >/dev/null
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}" >&2
-  "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
-if [ ${#damaged[@]} -gt 0 ]; then
-  echo "setup: reinstalling ${damaged[*]} (files missing)" >&2
-  "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --reinstall --no-install-recommends \
-    $(printf '%s\n' "${damaged[@]}" | sort -u) >/dev/null
-fi
+install_packages() {
+  export DEBIAN_FRONTEND=noninteractive
+  # Another install under way (a second build, the system's own updates) is waited for, not failed on.
+  local wait_lock=(-o DPkg::Lock::Timeout=600) sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" update -qq >/dev/null
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}" >&2
+    "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+  if [ ${#damaged[@]} -gt 0 ]; then
+    echo "setup: reinstalling ${damaged[*]} (files missing)" >&2
+    "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --reinstall --no-install-recommends \
+      $(printf '%s\n' "${damaged[@]}" | sort -u) >/dev/null
+  fi
+}
+
+[ ${#missing[@]} -eq 0 ] && [ ${#damaged[@]} -eq 0 ] || install_packages
+exec "$(dirname "$0")/setup-wine32.sh"

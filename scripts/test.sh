@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # The README's test command: installs what is missing, builds every configuration, starts the
-# Wine session the Windows tests need, runs every test, and stops the session again.
+# Wine sessions the Windows tests need, runs every test, and stops the sessions again.
+#
+# The shipped i686 programs run their whole Windows suite under 32-bit Wine (through qemu-i386
+# where the machine runs no 32-bit code). The x86_64 build then runs only the tests labelled
+# pointer-width: the window layer, where a pointer cut to 32 bits shows only in a 64-bit build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,22 +16,34 @@ for preset in native sanitize windows-x86 windows-x64; do
 done
 
 status=0
-run() {  # run PRESET: ctest for one configuration; a failure is remembered, not fatal
-  echo "== test $1"
-  ctest --preset "$1" || status=1
+run() {  # run PRESET [CTEST OPTIONS]: ctest for one configuration; a failure is remembered, not fatal
+  echo "== test $*"
+  ctest --preset "$@" || status=1
 }
+
+# run_in_wine BITS PRESET [CTEST OPTIONS]: the preset's tests inside a Wine session of that width.
+run_in_wine() {
+  local bits=$1 session
+  shift
+  session=$(scripts/wine-session.sh start "$bits") ||
+    { echo "== the $bits-bit Wine session did not start: its tests did not run" >&2; status=1; return; }
+  ( eval "$session"; run "$@"; exit $status ) || status=1
+  scripts/wine-session.sh stop "$bits"
+}
+trap 'scripts/wine-session.sh stop 32 || true; scripts/wine-session.sh stop 64 || true' EXIT
 
 run native
 run sanitize      # AddressSanitizer, UBSan, leak checks, and a minute of fuzzing
-run windows-x86
 
 # The packages people install: made from the builds above, then checked (lintian, apt-get).
 echo "== packages"
 { scripts/package.sh && tests/package/package_test.sh build/packages build/windows-x86; } || status=1
 
-trap 'scripts/wine-session.sh stop' EXIT
-session=$(scripts/wine-session.sh start)
-eval "$session"
-run windows-x64
+start=$SECONDS
+run_in_wine 32 windows-x86
+how=$( (source scripts/wine-env.sh; i386_emulated) && echo "under qemu-i386" || echo "natively")
+echo "== the shipped 32-bit programs' tests took $((SECONDS - start)) s, Wine run $how"
+
+run_in_wine 64 windows-x64 -L pointer-width
 
 exit $status

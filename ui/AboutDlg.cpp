@@ -6,5 +6,3 @@ END_MESSAGE_MAP()
 CAboutDlg::CAboutDlg() : CDialog(IDD) {}
 
 CAboutDlg::~CAboutDlg() = default;
-
-void CAboutDlg::DoDataExchange(CDataExchange* pDX) { CDialog::DoDataExchange(pDX); }

@@ -1,5 +1,6 @@
 #pragma once
-// The About box, opened from the main dialog's system menu.
+// The About box, opened from the main dialog's system menu. It binds no controls, so it keeps
+// the base class's DoDataExchange.
 #include <windows.h>
 
 #include "framework.h"
@@ -13,7 +14,4 @@ public:
     enum { IDD = IDD_ABOUTBOX };
 
     DECLARE_MESSAGE_MAP()
-
-protected:
-    void DoDataExchange(CDataExchange* pDX) override;
 };

@@ -19,7 +19,7 @@ BEGIN_MESSAGE_MAP(COrvantaDlg, CDialog)
     ON_BN_CLICKED(IDC_BROWSE, &COrvantaDlg::OnBrowse)
 END_MESSAGE_MAP()
 
-COrvantaDlg::COrvantaDlg(CWnd* pParent) : CDialog(IDD, pParent)
+COrvantaDlg::COrvantaDlg() : CDialog(IDD)
 {
     m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
 }
@@ -28,7 +28,6 @@ COrvantaDlg::~COrvantaDlg() = default;
 
 void COrvantaDlg::DoDataExchange(CDataExchange* pDX)
 {
-    CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_FILE_PATH, m_editFilePath);
     DDX_Control(pDX, IDC_PORT, m_comboPort);
 }

@@ -7,7 +7,7 @@
 
 class COrvantaDlg : public CDialog {
 public:
-    explicit COrvantaDlg(CWnd* pParent = nullptr);
+    COrvantaDlg();
     ~COrvantaDlg() override;
 
     enum { IDD = IDD_MAIN };

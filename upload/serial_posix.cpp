@@ -73,6 +73,10 @@ std::size_t gone(std::size_t handed, std::size_t queued)
     return handed > queued ? handed - queued : 0;
 }
 
+// A port held by another program: refused by its exclusive flag (EBUSY, for all but root) or by
+// another sender's lock.
+SystemError in_use() { return {EBUSY, "the port is in use by another program"}; }
+
 // A terminal that is no serial line: the pseudo-terminal multiplexer (each open of it makes a new
 // pair whose other end nobody reads, so a write would wait for ever), or this process's own
 // controlling terminal (the user's screen; /dev/tty names it too).
@@ -188,7 +192,7 @@ OpenResult SerialPort::open(const std::string& name, WriteMode mode)
     // O_NONBLOCK only so that the open does not wait for a modem's carrier.
     int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return {OpenResult::Status::Failed, last_system_error()};
+        return {OpenResult::Status::Failed, errno == EBUSY ? in_use() : last_system_error()};
     if (!isatty(fd) || is_not_a_line(fd)) {
         ::close(fd);
         return {OpenResult::Status::NotSerial, {}};
@@ -196,9 +200,7 @@ OpenResult SerialPort::open(const std::string& name, WriteMode mode)
     // TIOCEXCL keeps other programs out (but not root); the lock keeps out a second sender
     // whoever runs it.
     if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        SystemError error = errno == EWOULDBLOCK
-                                ? SystemError{EBUSY, "the port is in use by another program"}
-                                : last_system_error();
+        SystemError error = errno == EWOULDBLOCK ? in_use() : last_system_error();
         ::close(fd);
         return {OpenResult::Status::Failed, error};
     }

@@ -81,15 +81,15 @@ DialogItem read_item(Reader& in)
 {
     DialogItem item;
     in.align();
-    item.helpId = in.get<DWORD>();
-    item.exStyle = in.get<DWORD>();
+    item.help_id = in.get<DWORD>();
+    item.ex_style = in.get<DWORD>();
     item.style = in.get<DWORD>();
     item.x = in.get<short>();
     item.y = in.get<short>();
     item.cx = in.get<short>();
     item.cy = in.get<short>();
     item.id = in.get<DWORD>();
-    item.windowClass = in.name();
+    item.window_class = in.name();
     item.title = in.name();
     item.extra = in.bytes(in.get<WORD>());
     return item;
@@ -105,8 +105,8 @@ std::optional<DialogTemplate> decode_dialog_template(const BYTE* data, std::size
     dialog.signature = in.get<WORD>();
     if (dialog.version != 1 || dialog.signature != 0xFFFF)
         return std::nullopt;
-    dialog.helpId = in.get<DWORD>();
-    dialog.exStyle = in.get<DWORD>();
+    dialog.help_id = in.get<DWORD>();
+    dialog.ex_style = in.get<DWORD>();
     dialog.style = in.get<DWORD>();
     const WORD count = in.get<WORD>();
     dialog.x = in.get<short>();
@@ -114,10 +114,10 @@ std::optional<DialogTemplate> decode_dialog_template(const BYTE* data, std::size
     dialog.cx = in.get<short>();
     dialog.cy = in.get<short>();
     dialog.menu = in.name();
-    dialog.windowClass = in.name();
+    dialog.window_class = in.name();
     dialog.title = in.string();
     if (dialog.style & (DS_SETFONT | DS_SHELLFONT)) {
-        dialog.pointSize = in.get<WORD>();
+        dialog.point_size = in.get<WORD>();
         dialog.weight = in.get<WORD>();
         dialog.italic = in.get<BYTE>();
         dialog.charset = in.get<BYTE>();

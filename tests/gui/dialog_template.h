@@ -1,6 +1,6 @@
 #pragma once
 // Decodes an extended dialog template (DLGTEMPLATEEX and its DLGITEMTEMPLATEEX items) into
-// plain values that a test can compare field by field.
+// plain values.
 #include <windows.h>
 
 #include <cstddef>
@@ -14,20 +14,15 @@ namespace orvanta::test {
 struct TemplateName {
     WORD ordinal = 0;   // set when the name is an ordinal
     std::wstring text;  // set when it is a string ("" when the field is empty)
-
-    bool operator==(const TemplateName& other) const
-    {
-        return ordinal == other.ordinal && text == other.text;
-    }
 };
 
 struct DialogItem {
-    DWORD helpId = 0;
-    DWORD exStyle = 0;
+    DWORD help_id = 0;
+    DWORD ex_style = 0;
     DWORD style = 0;
     short x = 0, y = 0, cx = 0, cy = 0;
     DWORD id = 0;
-    TemplateName windowClass;
+    TemplateName window_class;
     TemplateName title;
     std::vector<BYTE> extra;
 };
@@ -35,14 +30,14 @@ struct DialogItem {
 struct DialogTemplate {
     WORD version = 0;
     WORD signature = 0;
-    DWORD helpId = 0;
-    DWORD exStyle = 0;
+    DWORD help_id = 0;
+    DWORD ex_style = 0;
     DWORD style = 0;
     short x = 0, y = 0, cx = 0, cy = 0;
     TemplateName menu;
-    TemplateName windowClass;
+    TemplateName window_class;
     std::wstring title;
-    WORD pointSize = 0;
+    WORD point_size = 0;
     WORD weight = 0;
     BYTE italic = 0;
     BYTE charset = 0;

@@ -21,20 +21,20 @@ namespace orvanta::test {
 
 class CBaseTarget : public CCmdTarget {
 public:
-    void OnPaint() { calls += "base paint;"; }
-    void OnCommandOK() { calls += "base ok;"; }
-    std::string calls;
+    void OnPaint() { m_strCalls += "base paint;"; }
+    void OnCommandOK() { m_strCalls += "base ok;"; }
+    std::string m_strCalls;
 
     DECLARE_MESSAGE_MAP()
 };
 
 class CDerivedTarget : public CBaseTarget {
 public:
-    void OnPaint() { calls += "derived paint;"; }
-    void OnSend() { calls += "send;"; }
+    void OnPaint() { m_strCalls += "derived paint;"; }
+    void OnSend() { m_strCalls += "send;"; }
     void OnSysCommand(UINT nID, LPARAM lParam)
     {
-        calls += "syscommand " + std::to_string(nID) + "," + std::to_string(lParam) + ";";
+        m_strCalls += "syscommand " + std::to_string(nID) + "," + std::to_string(lParam) + ";";
     }
     HCURSOR OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(0x1234); }
 
@@ -89,7 +89,7 @@ TEST(MessageMap, LookupFindsTheMostDerivedMatchingEntry)
         }
         ASSERT_NE(entry, nullptr);
         EXPECT_EQ(entry->pfn(&target, c.wParam, c.lParam), c.result);
-        EXPECT_EQ(target.calls, c.calls);
+        EXPECT_EQ(target.m_strCalls, c.calls);
     }
 }
 
@@ -160,11 +160,13 @@ TEST(Dialog, CommandsNoDialogTakesReachTheApplicationsCommandMap)
 // captioned with the program's name, and the dialog goes on.
 class CThrowingDlg : public CDialog {
 public:
-    explicit CThrowingDlg(std::function<void()> fail) : CDialog(IDD_ABOUTBOX), fail_(fail) {}
-    void OnOK() override { fail_(); }
+    explicit CThrowingDlg(std::function<void()> fnFail) : CDialog(IDD_ABOUTBOX), m_fnFail(fnFail)
+    {
+    }
+    void OnOK() override { m_fnFail(); }
 
 private:
-    std::function<void()> fail_;
+    std::function<void()> m_fnFail;
 };
 
 TEST(Dialog, AFailureInAHandlerIsShownAndTheDialogCarriesOn)

@@ -29,7 +29,7 @@ inline std::string built_program()
     return path_from("ORVANTA_EXE", ORVANTA_EXE_PATH);
 }
 
-// The shipped 32-bit Orvanta.exe, read as data only (64-bit Wine cannot run it).
+// The shipped 32-bit Orvanta.exe, read as data (in the i686 build it is the built program too).
 inline std::string shipped_program()
 {
     return path_from("ORVANTA_SHIPPED_EXE", ORVANTA_SHIPPED_EXE_PATH);

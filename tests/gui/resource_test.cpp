@@ -1,19 +1,22 @@
-// The resources of Orvanta.exe, read back from the built program with the Win32 resource API and
-// compared field by field: the two dialog templates, the port list, the About string, the
-// version block, the manifest and the icon. The same checks run on the shipped 32-bit file,
-// loaded as data.
+// The resources of Orvanta.exe, read back from the built program with the Win32 resource API:
+// the two dialog templates, compared as a readable dump with tests/gui/expected_dialogs.txt, and
+// field by field the port list, the About string, the version block, the manifest and the icon.
+// The same checks run on the shipped 32-bit file, loaded as data.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "dialog_dump.h"
 #include "dialog_template.h"
+#include "line_diff.h"
 #include "program_paths.h"
 #include "resource.h"
 
@@ -25,20 +28,19 @@ struct ModuleFree {
 };
 using DataModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFree>;
 
-constexpr WORD BUTTON = 0x0080, EDIT = 0x0081, STATIC = 0x0082, COMBOBOX = 0x0085;
-constexpr DWORD NO_ID = 0xFFFFFFFF;  // IDC_STATIC (-1) in an extended template
-
-// One control as the template must hold it.
-struct ExpectedItem {
-    WORD windowClass;
-    DWORD id;
-    TemplateName title;
-    short x, y, cx, cy;
-    DWORD style;
-};
-
-TemplateName text(const wchar_t* s) { return {0, s}; }
-TemplateName ordinal(WORD n) { return {n, L""}; }
+// The expected dump of the two dialogs: lines starting with # and empty lines are notes.
+std::string expected_dialogs()
+{
+    std::ifstream in(windows_path(ORVANTA_EXPECTED_DIALOGS_PATH), std::ios::binary);
+    std::string text;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line[0] != '#')
+            text += line + "\n";
+    }
+    return text;
+}
 
 class OrvantaResources : public ::testing::TestWithParam<const char*> {
 protected:
@@ -73,87 +75,19 @@ protected:
     DataModule module_;
 };
 
-void expect_shell_font(const DialogTemplate& dialog)
+// Both dialogs, their places, sizes, fonts and styles, and every control with its text, place,
+// size and style, as tests/gui/expected_dialogs.txt lists them.
+TEST_P(OrvantaResources, DialogTemplatesAsTheExpectedDump)
 {
-    EXPECT_EQ(dialog.pointSize, 8);
-    EXPECT_EQ(dialog.weight, FW_NORMAL);
-    EXPECT_EQ(dialog.italic, 0);
-    EXPECT_EQ(dialog.charset, DEFAULT_CHARSET);
-    EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
-}
-
-void expect_items(const DialogTemplate& dialog, const std::vector<ExpectedItem>& expected)
-{
-    ASSERT_EQ(dialog.items.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE("control " + std::to_string(i));
-        const DialogItem& item = dialog.items[i];
-        const ExpectedItem& want = expected[i];
-        EXPECT_EQ(item.windowClass, ordinal(want.windowClass));
-        EXPECT_EQ(item.id, want.id);
-        EXPECT_EQ(item.title, want.title);
-        EXPECT_EQ(item.x, want.x);
-        EXPECT_EQ(item.y, want.y);
-        EXPECT_EQ(item.cx, want.cx);
-        EXPECT_EQ(item.cy, want.cy);
-        EXPECT_EQ(item.style, want.style) << std::hex << item.style;
-        EXPECT_EQ(item.exStyle, 0u);
-        EXPECT_EQ(item.helpId, 0u);
-        EXPECT_TRUE(item.extra.empty());
-    }
-}
-
-TEST_P(OrvantaResources, MainDialogTemplate)
-{
-    const DialogTemplate main = dialog(IDD_MAIN);
-    EXPECT_EQ(main.style, 0x90C800C8u) << std::hex << main.style;
-    EXPECT_EQ(main.exStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
-    EXPECT_EQ(main.helpId, 0u);
-    EXPECT_EQ(main.x, 0);
-    EXPECT_EQ(main.y, 0);
-    EXPECT_EQ(main.cx, 281);
-    EXPECT_EQ(main.cy, 61);
-    EXPECT_EQ(main.menu, TemplateName{});
-    EXPECT_EQ(main.windowClass, TemplateName{});
-    EXPECT_EQ(main.title, L"Kestiva Orvanta");
-    expect_shell_font(main);
-
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    const DWORD button = child | WS_TABSTOP | BS_PUSHBUTTON;
-    expect_items(main, {
-        {BUTTON, IDCANCEL, text(L"Exit"), 224, 41, 50, 12, button},
-        {EDIT, IDC_FILE_PATH, text(L""), 12, 20, 235, 14,
-         child | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_READONLY | ES_AUTOHSCROLL},
-        {STATIC, NO_ID, text(L"Send File (at 100h):"), 18, 6, 64, 8, child | WS_GROUP | SS_LEFT},
-        {BUTTON, IDC_BROWSE, text(L"..."), 252, 20, 22, 14, button},
-        {BUTTON, IDC_SEND, text(L"Send"), 66, 42, 50, 13, button},
-        {COMBOBOX, IDC_PORT, text(L""), 12, 42, 48, 73,
-         child | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN},
-    });
-}
-
-TEST_P(OrvantaResources, AboutBoxTemplate)
-{
-    const DialogTemplate about = dialog(IDD_ABOUTBOX);
-    EXPECT_EQ(about.style, 0x80C800C8u) << std::hex << about.style;
-    EXPECT_EQ(about.exStyle, 0u);
-    EXPECT_EQ(about.cx, 170);
-    EXPECT_EQ(about.cy, 62);
-    EXPECT_EQ(about.menu, TemplateName{});
-    EXPECT_EQ(about.windowClass, TemplateName{});
-    EXPECT_EQ(about.title, L"About Orvanta");
-    expect_shell_font(about);
-
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    expect_items(about, {
-        {STATIC, NO_ID, ordinal(IDR_MAINFRAME), 14, 14, 21, 20, child | SS_ICON},
-        {STATIC, NO_ID, text(L"Orvanta, Version 1.0"), 42, 14, 114, 8,
-         child | WS_GROUP | SS_LEFT | SS_NOPREFIX},
-        {STATIC, NO_ID, text(L"Copyright (C) 2026 Kestiva"), 42, 26, 114, 8,
-         child | WS_GROUP | SS_LEFT},
-        {BUTTON, IDOK, text(L"OK"), 113, 41, 50, 14,
-         child | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON},
-    });
+    const std::string expected = expected_dialogs();
+    ASSERT_FALSE(expected.empty()) << "cannot read " << ORVANTA_EXPECTED_DIALOGS_PATH;
+    std::string actual;
+    for (WORD id : {IDD_ABOUTBOX, IDD_MAIN})
+        actual += dump_dialog(id, dialog(id));
+    if (actual != expected)
+        ADD_FAILURE() << "the dialogs of " << path_ << " differ from "
+                      << ORVANTA_EXPECTED_DIALOGS_PATH << " (- expected, + found):\n"
+                      << line_diff(expected, actual);
 }
 
 // Nine records "add string COMn" for control 1003, then the end mark: 119 bytes.

@@ -63,10 +63,9 @@ private:
 
 #include <atomic>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "line_state.h"
+#include "win_thread.h"
 
 namespace orvanta::test {
 
@@ -94,12 +93,14 @@ public:
         }
         // The reader opens (and empties the line of what earlier tests left) before any send.
         reader_ = std::make_unique<ComReader>();
-        collector_ = std::thread([this] { collect(); });
+        InitializeCriticalSection(&lock_);
+        collector_ = std::make_unique<WinThread>([this] { collect(); });
     }
     ~ComLine()
     {
         done_ = true;
-        collector_.join();
+        collector_.reset();
+        DeleteCriticalSection(&lock_);
     }
     ComLine(const ComLine&) = delete;
     ComLine& operator=(const ComLine&) = delete;
@@ -112,10 +113,12 @@ public:
         std::size_t last = SIZE_MAX;
         for (;;) {
             Sleep(300);
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (bytes_.size() == last)
-                return bytes_;
-            last = bytes_.size();
+            EnterCriticalSection(&lock_);
+            const std::vector<std::uint8_t> now = bytes_;
+            LeaveCriticalSection(&lock_);
+            if (now.size() == last)
+                return now;
+            last = now.size();
         }
     }
 
@@ -147,16 +150,18 @@ private:
     {
         while (!done_) {
             std::vector<std::uint8_t> got = reader_->received(1);
-            std::lock_guard<std::mutex> lock(mutex_);
+            EnterCriticalSection(&lock_);
             bytes_.insert(bytes_.end(), got.begin(), got.end());
+            LeaveCriticalSection(&lock_);
         }
     }
 
+    // The shipped build's compiler has no std::thread or std::mutex: Win32's own stand in.
     std::unique_ptr<ComReader> reader_;
     std::atomic<bool> done_{false};
-    std::mutex mutex_;
+    CRITICAL_SECTION lock_;
     std::vector<std::uint8_t> bytes_;
-    std::thread collector_;
+    std::unique_ptr<WinThread> collector_;
 };
 
 }  // namespace orvanta::test

@@ -6,12 +6,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "com_line.h"
 #include "input_file.h"
 #include "send.h"
 #include "test_files.h"
+#include "win_thread.h"
 
 namespace orvanta {
 namespace {
@@ -77,8 +77,8 @@ TEST(SendWin32, AStopEndsAWatchedWriteOnASlowLine)
     std::atomic<bool> stop{false};
     SendOptions options;
     options.watch = WriteWatch{{}, &stop};
-    std::thread user([&stop] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    test::WinThread user([&stop] {
+        Sleep(500);
         stop = true;
     });
     const auto start = std::chrono::steady_clock::now();
