@@ -154,6 +154,7 @@ std::vector<SendOutcome> send_to_several(const SendArgs& args,
                                [](const auto& send) { return send->finished.load(); });
         if (board) {
             std::vector<std::string> lines;
+            lines.reserve(sends.size());
             for (const auto& send : sends)
                 lines.push_back(progress_line(*send, name_width, frame.size()));
             board->draw(std::move(lines));
@@ -171,6 +172,7 @@ std::vector<SendOutcome> send_to_several(const SendArgs& args,
     workers.clear();  // joins them; all have finished
 
     std::vector<SendOutcome> outcomes;
+    outcomes.reserve(sends.size());
     for (auto& send : sends)
         outcomes.push_back(std::move(send->outcome));
     return outcomes;

@@ -110,19 +110,29 @@ void pace(PacedLine& paced, double rate)
 
 }  // namespace
 
+// A whole number of the command line, or -1 when it is none.
+long whole_number(const char* text)
+{
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' ? value : -1;
+}
+
 int main(int argc, char** argv)
 {
-    int lines = 0;  // 0: one line at LINK itself
+    long lines = 0;  // 0: one line at LINK itself
     if (argc > 2 && std::strcmp(argv[1], "-n") == 0) {
-        lines = std::atoi(argv[2]);
+        lines = whole_number(argv[2]);
         argc -= 2;
         argv += 2;
     }
-    if (argc < 3 || argc > 4 || std::atoi(argv[2]) <= 0 || lines < 0 || lines > 64) {
+    const long rate_value = argc >= 3 ? whole_number(argv[2]) : -1;
+    if (argc < 3 || argc > 4 || rate_value <= 0 || rate_value > 100000000 || lines < 0 ||
+        lines > 64) {
         std::fprintf(stderr, "usage: paced_line [-n N] LINK RATE [OUT]\n");
         return 2;
     }
-    const double rate = std::atoi(argv[2]);
+    const double rate = static_cast<double>(rate_value);
     struct sigaction action = {};
     action.sa_handler = [](int) { stopping = 1; };
     sigaction(SIGTERM, &action, nullptr);
@@ -151,6 +161,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     std::vector<std::thread> readers;
+    readers.reserve(paced.size());
     for (auto& one : paced)
         readers.emplace_back([&one, rate] { pace(*one, rate); });
     for (auto& reader : readers)
