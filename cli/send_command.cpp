@@ -87,7 +87,7 @@ int run_send(const SendArgs& args)
             meter->update(done);
         };
     }
-    std::unique_ptr<SerialPort> port = make_port(args.port);
+    std::unique_ptr<Port> port = make_port(args.port, {connect_timeout_ms(args.connect_timeout)});
     const SendOutcome outcome = send_frame(*port, args.port, encode_frame(file.bytes), options);
     if (meter && outcome.kind == SendOutcome::Kind::Sent)
         meter->finish();
