@@ -216,11 +216,11 @@ std::optional<SystemError> NetworkPort::Impl::set_line(std::uint32_t rate)
     if (auto failed = send_all(rfc2217::line_setup_requests(rate), deadline))
         return failed;
     for (;;) {
-        rfc2217::Setup setup =
+        rfc2217::SetupVerdict setup =
             rfc2217::judge_setup(client.answers(), rate, Clock::now() >= deadline);
-        if (setup.status == rfc2217::Setup::Status::Accepted)
+        if (setup.status == rfc2217::SetupVerdict::Status::Accepted)
             return send_replies(deadline);
-        if (setup.status == rfc2217::Setup::Status::Refused)
+        if (setup.status == rfc2217::SetupVerdict::Status::Refused)
             return protocol_error(setup.problem);
         if (auto failed = pump(milliseconds_left(deadline), false))
             return failed;

@@ -283,9 +283,9 @@ std::string value_text(std::uint8_t v) { return std::to_string(static_cast<unsig
 
 }  // namespace
 
-Setup judge_setup(const Answers& answers, std::uint32_t baud, bool time_is_up)
+SetupVerdict judge_setup(const Answers& answers, std::uint32_t baud, bool time_is_up)
 {
-    auto refused = [](std::string why) { return Setup{Setup::Status::Refused, std::move(why)}; };
+    auto refused = [](std::string why) { return SetupVerdict{SetupVerdict::Status::Refused, std::move(why)}; };
     if (answers.baud && *answers.baud != baud)
         return refused("the server refused the speed: it answered " + grouped(*answers.baud) +
                        " baud to " + grouped(baud));
@@ -307,7 +307,7 @@ Setup judge_setup(const Answers& answers, std::uint32_t baud, bool time_is_up)
     // answered by then will not be.
     const bool settled = answers.baud_answers >= 2 || time_is_up;
     if (essential_in && settled)
-        return {Setup::Status::Accepted, {}};
+        return {SetupVerdict::Status::Accepted, {}};
     if (!settled)
         return {};
     const char* missing = !answers.baud       ? "the speed"

@@ -122,7 +122,7 @@ private:
 };
 
 // The verdict on the line setup.
-struct Setup {
+struct SetupVerdict {
     enum class Status { Waiting, Accepted, Refused } status = Status::Waiting;
     std::string problem;   // with Refused: what the server refused or left unanswered
 };
@@ -133,6 +133,6 @@ struct Setup {
 // leaves those requests so); a wrong answer to them is a refusal all the same. The answer to the
 // closing speed query, which a server gives after those of every request before it, or
 // time_is_up (the time for answers has run out) settles what is missing.
-Setup judge_setup(const Answers& answers, std::uint32_t baud, bool time_is_up);
+SetupVerdict judge_setup(const Answers& answers, std::uint32_t baud, bool time_is_up);
 
 }  // namespace orvanta::rfc2217
