@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Checks that a shipped program is what Windows XP SP3 and later can load: a 32-bit PE for
 # subsystem 5.01 that imports only Windows' own DLLs and no call XP lacks.
-# Usage: check_pe.sh FILE console|windows
+# Usage: check_pe.sh FILE console|windows [DLL...]   (DLLs it may import besides Windows' own core)
 set -u
 file=$1 subsystem=$2
+shift 2
+extra=("$@")
 dump=$(i686-w64-mingw32-objdump -p "$file") || exit 1
 fail=0
 expect() {  # expect PATTERN WHAT
@@ -18,7 +20,9 @@ case $subsystem in
   windows) expect '^Subsystem[[:space:]]+00000002' "GUI subsystem" ;;
 esac
 
-allowed='^(KERNEL32|USER32|GDI32|COMDLG32|COMCTL32|ADVAPI32|SHELL32|msvcrt)\.dll$'
+own='KERNEL32|USER32|GDI32|COMDLG32|COMCTL32|ADVAPI32|SHELL32|msvcrt'
+for dll in "${extra[@]}"; do own+="|$dll"; done
+allowed="^($own)\\.dll\$"
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump")
 while read -r dll; do
   [[ ${dll,,} =~ ${allowed,,} ]] || { echo "FAILED: imports $dll"; fail=1; }
