@@ -15,7 +15,7 @@ _orvanta_cli()
             ports=$("${COMP_WORDS[0]}" -q ports 2>/dev/null | cut -d' ' -f1)
             COMPREPLY=($(compgen -W "$ports" -- "$cur"))
             # A virtual line's link is a path too; a serial server on the network is a URL.
-            [[ -z $cur || $cur == s* || $cur == r* ]] && COMPREPLY+=($(compgen -W "socket:// rfc2217://" -- "$cur"))
+            [[ $cur == s* || $cur == r* ]] && COMPREPLY+=($(compgen -W "socket:// rfc2217://" -- "$cur"))
             [[ $cur == */* ]] && COMPREPLY+=($(compgen -f -- "$cur"))
             return ;;
         --baud)
