@@ -16,6 +16,10 @@
 #include <linux/sockios.h>
 #endif
 
+#ifndef MSG_NOSIGNAL
+#define MSG_NOSIGNAL 0  // macOS: SO_NOSIGPIPE on the socket does the same
+#endif
+
 namespace orvanta {
 
 namespace {
@@ -41,13 +45,14 @@ struct AddressList {
 // One attempt on one address: the connected socket, or -1 with the reason.
 int connect_one(const addrinfo& a, Clock::time_point deadline, SystemError& why)
 {
-    int fd = ::socket(a.ai_family, a.ai_socktype | SOCK_CLOEXEC, a.ai_protocol);
+    int fd = ::socket(a.ai_family, a.ai_socktype, a.ai_protocol);
     if (fd < 0) {
         why = last_system_error();
         return -1;
     }
     int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0 ||
+        fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) {
         why = last_system_error();
         ::close(fd);
         return -1;
@@ -81,6 +86,10 @@ int connect_one(const addrinfo& a, Clock::time_point deadline, SystemError& why)
     }
     int one = 1;  // requests and the frame's last piece go out at once
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+#ifdef SO_NOSIGPIPE
+    // macOS has no MSG_NOSIGNAL: a closed connection must fail a send, not end the program.
+    setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
+#endif
     return fd;
 }
 

@@ -3,9 +3,9 @@
 # frame through socket:// and rfc2217://, the speed set through RFC 2217, a server that refuses
 # the option or goes away mid-send, a refused connection, a name that does not resolve, Ctrl-C,
 # and receive through a server. The server listens on free ports of 127.0.0.1 only.
-# Usage: ser2net_test.sh ORVANTA_CLI PACED_LINE LINEPAIR
+# Usage: ser2net_test.sh ORVANTA_CLI PACED_LINE LINEPAIR SILENT_LISTENER
 set -u
-cli=$1 paced_line=$2 linepair=$3
+cli=$1 paced_line=$2 linepair=$3 silent_listener=$4
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/ser2net_lib.sh"
 command -v ser2net >/dev/null || { echo "ser2net is not installed (scripts/setup.sh installs it)"; exit 1; }
@@ -64,13 +64,19 @@ check "64 KiB through RFC 2217: exit 0" [ $status -eq 0 ]
 check "64 KiB through RFC 2217 takes the line's time (5.69 s), took $took ms" \
   [ $took -ge 5600 ] && [ $took -lt 9000 ]
 
-# The speed set through RFC 2217 reaches the line.
+# The speed set through RFC 2217 is the line's while the frame goes out (ser2net may put the
+# line back as it was once the connection ends).
 for rate in 57600 9600 115200; do
-  "$cli" send -p "$rfc" --baud $rate "$work/ff1.bin" >/dev/null 2>&1
+  before=$(arrived_bytes)
+  "$cli" send -p "$rfc" --baud $rate "$work/ff3000.bin" >/dev/null 2>&1 &
+  sender=$!
+  for _ in $(seq 100); do [ "$(arrived_bytes)" -gt "$before" ] && break; sleep 0.05; done
   stty -F "$line" >"$work/stty" 2>&1
+  wait $sender; status=$?
+  check "--baud $rate: exit 0" [ $status -eq 0 ]
   check "--baud $rate reaches the line" contains "$work/stty" "speed $rate baud"
+  settle
 done
-settle
 
 # Progress at a terminal counts what the server has taken, and ends at 100%.
 script -qec "$cli send -p $rfc $work/random.bin" /dev/null >"$work/tty.out"; status=$?
@@ -103,6 +109,28 @@ done
 timeout 10 "$cli" send -p "rfc2217://no-such-host.invalid:2217" "$work/ff1.bin" 2>"$work/err"; status=$?
 check "unresolvable: exit 1" [ $status -eq 1 ]
 check "unresolvable: says so" contains "$work/err" "port error: cannot find no-such-host.invalid: "
+
+# A host that does not answer: the connection times out after 3 s, or --connect-timeout; a
+# server that takes the connection and never answers the option, likewise.
+"$silent_listener" >"$work/silent.port" &
+for _ in $(seq 50); do [ -s "$work/silent.port" ] && break; sleep 0.05; done
+silent=$(cat "$work/silent.port")
+for timing in "3:" "0.5:--connect-timeout 0.5"; do
+  seconds=${timing%%:*} option=${timing#*:}
+  start=$(date +%s%N)
+  timeout 20 "$cli" send -p "socket://127.0.0.1:$silent" $option "$work/ff1.bin" 2>"$work/err"; status=$?
+  took=$((($(date +%s%N) - start) / 1000000))
+  check "no answer ($seconds s): exit 1" [ $status -eq 1 ]
+  check "no answer ($seconds s): says so" contains "$work/err" "port $silent: Connection timed out (after $seconds s)"
+  check "no answer ($seconds s): gives up in time, took $took ms" \
+    awk -v t=$took -v s=$seconds 'BEGIN { exit !(t >= s * 1000 - 50 && t < s * 1000 + 1500) }'
+done
+"$silent_listener" accept >"$work/hung.port" &
+for _ in $(seq 50); do [ -s "$work/hung.port" ] && break; sleep 0.05; done
+timeout 20 "$cli" send -p "rfc2217://127.0.0.1:$(cat "$work/hung.port")" --connect-timeout 0.5 \
+  "$work/ff1.bin" 2>"$work/err"; status=$?
+check "hung server: exit 1" [ $status -eq 1 ]
+check "hung server: says so" contains "$work/err" "the server did not agree to the COM-PORT option (RFC 2217) within 0.5 s"
 
 # A server that does not run the COM-PORT option (plain Telnet): refused, nothing sent.
 start_server "$device" "telnet,tcp,127.0.0.1,PORT" || exit 1
