@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 #include "line_settings.h"
@@ -134,8 +135,10 @@ struct NetworkPort::Impl {
     std::optional<SystemError> agree_options();
     std::optional<SystemError> set_line(std::uint32_t rate);
     TransferResult write(const std::uint8_t* data, std::size_t size, const WriteWatch& watch);
+    // look: notes what the server has acknowledged, while the connection stands.
     std::optional<SystemError> finish(Clock::time_point started, std::size_t size,
-                                      std::size_t syncs_before, const WriteWatch& watch);
+                                      std::size_t syncs_before, const WriteWatch& watch,
+                                      const std::function<std::size_t()>& look);
 };
 
 NetworkPort::NetworkPort(int timeout_ms) : impl_(std::make_unique<Impl>())
@@ -249,46 +252,62 @@ TransferResult NetworkPort::Impl::write(const std::uint8_t* data, std::size_t si
     }
     rfc2217::EscapedCounter counter(data, size);
     std::size_t handed = 0;
+    // What the server has acknowledged, looked at while the connection stands: once it fails,
+    // the system forgets what was still queued, and a fresh look would count it as taken.
+    std::size_t last_taken = 0;
     auto taken = [&] {
         std::size_t queued = socket.unacknowledged();
-        return counter.data_in(handed > queued ? handed - queued : 0);
+        last_taken = counter.data_in(handed > queued ? handed - queued : 0);
+        return last_taken;
     };
     auto report = [&](std::size_t done) {
         if (watch.progress)
             watch.progress(done, size);
     };
+    const Clock::time_point started = Clock::now();
+    // What went out on the line when the send ends early: what the server had taken, but never
+    // more than the line can have carried since the first byte (a server takes far more than
+    // that into its buffers, and loses it when it goes).
+    auto gone = [&](std::size_t server_had) {
+        const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+        const double carried = seconds * (baud ? baud : DEFAULT_BAUD) / 10.0;
+        return carried < static_cast<double>(server_had) ? static_cast<std::size_t>(carried)
+                                                         : server_had;
+    };
+    auto failed_with = [&](std::optional<SystemError> error) -> TransferResult {
+        return {gone(last_taken), std::move(error)};
+    };
     auto stopped = [&]() -> TransferResult {
-        std::size_t gone = taken();
+        std::size_t had = gone(taken());
         if (rfc2217()) {  // the server drops what it still holds, if it can
             std::vector<std::uint8_t> purge =
                 rfc2217::request(rfc2217::PURGE_DATA, {rfc2217::PURGE_TRANSMIT});
             send_all(purge, Clock::now() + std::chrono::milliseconds(WATCH_INTERVAL_MS));
         }
-        return {gone, errno_error(EINTR)};
+        return {had, errno_error(EINTR)};
     };
 
-    const Clock::time_point started = Clock::now();
     while (handed < wire.size()) {
         if (watch.stopped())
             return stopped();
         TcpSocket::Ready ready = socket.wait(true, WATCH_INTERVAL_MS);
         if (ready.error && ready.error->code != EINTR)
-            return {taken(), ready.error};
+            return failed_with(ready.error);
         if (ready.readable)
             if (auto failed = take_input(false))
-                return {taken(), failed};
+                return failed_with(failed);
         if (ready.writable) {
             SocketIo sent = socket.send(wire.data() + handed, wire.size() - handed);
             if (sent.error)
-                return {taken(), sent.error};
+                return failed_with(sent.error);
             handed += sent.count;
         }
         report(taken());
     }
-    if (auto failed = finish(started, size, syncs_before, watch)) {
+    if (auto failed = finish(started, size, syncs_before, watch, taken)) {
         if (watch.stopped())
             return stopped();
-        return {taken(), failed};
+        return failed_with(failed);
     }
     report(size);
     return {size, std::nullopt};
@@ -298,7 +317,8 @@ TransferResult NetworkPort::Impl::write(const std::uint8_t* data, std::size_t si
 // the line, and a clean end of the connection.
 std::optional<SystemError> NetworkPort::Impl::finish(Clock::time_point started, std::size_t size,
                                                      std::size_t syncs_before,
-                                                     const WriteWatch& watch)
+                                                     const WriteWatch& watch,
+                                                     const std::function<std::size_t()>& look)
 {
     const Clock::time_point on_line = started + line_time(size, baud);
     // The server reads the frame as its line takes it: its answer may take the frame's time.
@@ -311,6 +331,7 @@ std::optional<SystemError> NetworkPort::Impl::finish(Clock::time_point started, 
             if (Clock::now() >= until)
                 return errno_error(ETIMEDOUT);
             int ms = milliseconds_left(until);
+            look();
             if (auto failed = pump(ms < WATCH_INTERVAL_MS ? ms : WATCH_INTERVAL_MS, false))
                 return failed;
         }

@@ -38,7 +38,8 @@ public:
     // connection closed cleanly. Either way the connection stays open until the frame has had
     // its time on the line at the speed set, as a server may still hold bytes that it has read
     // and drop them when the connection closes. A stop asks an RFC 2217 server to drop what it
-    // still holds, and counts what the server had taken.
+    // still holds. A send that ends early counts what the server had taken, but never more than
+    // the line can have carried since the first byte.
     TransferResult write(const std::uint8_t* data, std::size_t size,
                          const WriteWatch& watch = {}) override;
 
