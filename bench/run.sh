@@ -4,6 +4,7 @@
 #     natively and as the Windows build under Wine, against the 5.69 s the frame needs at 115,200;
 #   - orvanta-cli send against `cat FILE > PTY` with the same reader;
 #   - the peak memory of a send;
+#   - a send through a serial server (ser2net, rfc2217://) against one straight to the same line;
 #   - the shipped programs' sizes and import lists;
 #   - several ports at once and --watch (bench/loops.sh).
 # Usage: bench/run.sh [RUNS]   (builds what it needs first)
@@ -98,6 +99,45 @@ kill -TERM "$paced_pid"; wait "$paced_pid" || true
 echo "orvanta-cli send at the line's pace: $(ms $(((t1 - t0) / 1000)))"
 sed 's/^paced_line: /reader: /' "$work/paced.err"
 echo "(goal: no wait longer than two byte-times, 174 us: the driver's queue never ran dry)"
+
+echo "== 64 KiB through a serial server (ser2net, rfc2217://) against the same send straight to the pty"
+# Both into a line read at 11,520 bytes/s: the ratio is the network's cost on the line time.
+rm -f "$work/paced"
+"$paced" "$work/paced" 11520 >"$work/paced.out" 2>"$work/paced.err" &
+paced_pid=$!
+for _ in $(seq 100); do grep -q ready "$work/paced.out" 2>/dev/null && break; sleep 0.05; done
+server_port=
+for _ in $(seq 50); do
+  p=$((20000 + RANDOM % 40000))
+  (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { server_port=$p; break; }
+done
+cat >"$work/ser2net.yaml" <<YAML
+connection: &bench
+  accepter: telnet(rfc2217),tcp,127.0.0.1,$server_port
+  connector: serialdev,$(readlink "$work/paced"),115200n81,local
+  options:
+    mdns: false
+YAML
+ser2net -n -d -c "$work/ser2net.yaml" -P "$work/ser2net.pid" >"$work/ser2net.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$server_port") 2>/dev/null && break; sleep 0.05; done
+sleep 1  # the probe connections above end before the sends begin
+paced_ms() {  # paced_ms PORT: milliseconds of one send of the 64 KiB file, the line idle first
+  sleep 1
+  local t0; t0=$(now)
+  "$cli" send -q -p "$1" "$work/data.bin" || echo "send to $1 failed" >&2
+  echo $((($(now) - t0) / 1000000))
+}
+direct_ms=$(for _ in $(seq 3); do paced_ms "$work/paced"; done | median)
+network_ms=$(for _ in $(seq 3); do paced_ms "rfc2217://127.0.0.1:$server_port"; done | median)
+kill -KILL "$server_pid"; wait "$server_pid" 2>/dev/null || true
+kill -TERM "$paced_pid"; wait "$paced_pid" || true
+echo "straight to the pty:         $direct_ms ms (median of 3)"
+echo "through rfc2217:// (ser2net): $network_ms ms (median of 3)"
+echo "ratio network / direct:      $(awk -v a="$network_ms" -v b="$direct_ms" 'BEGIN { printf "%.3fx (%+.2f %%)", a / b, (a / b - 1) * 100 }')"
+echo "through rfc2217:// against the line time ($line_seconds s): $(awk -v a="$network_ms" -v s="$line_seconds" 'BEGIN { printf "%+.2f %%", (a / 1000 / s - 1) * 100 }')"
+echo "(goal: within 1 % of the line time; a pty takes several KB ahead of its reader, so the"
+echo " straight send ends before the line has carried the frame, by a varying amount)"
 
 bench/loops.sh "$runs"
 

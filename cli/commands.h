@@ -17,6 +17,11 @@ constexpr int EXIT_USAGE = 2;
 // The longest time --timeout and --wait take: a million seconds (11.5 days).
 constexpr double MAX_SECONDS = 1e6;
 
+// The longest --connect-timeout: an hour.
+constexpr double MAX_CONNECT_SECONDS = 3600;
+// The connection time-out unless --connect-timeout says otherwise.
+constexpr double DEFAULT_CONNECT_SECONDS = 3;
+
 // How much a command says: Quiet only errors, Verbose also the line settings and the port's
 // identity.
 enum class Verbosity { Quiet, Normal, Verbose };
@@ -28,6 +33,7 @@ struct SendArgs {
     std::vector<std::string> ports;  // one or more, each a different port
     std::string file;
     std::uint32_t baud = DEFAULT_BAUD;
+    double connect_timeout = DEFAULT_CONNECT_SECONDS;  // seconds, for a network port
     Verbosity verbosity = Verbosity::Normal;
     bool watch = false;               // send again each time the file changes, until stopped
     std::optional<double> wait_port;  // seconds to wait for a port to appear (WAIT_FOREVER)
@@ -41,8 +47,12 @@ struct ReceiveArgs {
     double timeout = 2.0;         // seconds of silence, once a frame has begun, that end it
     double wait = -1;             // seconds to wait for the frame to begin (-1: no limit)
     std::uint32_t baud = DEFAULT_BAUD;
+    double connect_timeout = DEFAULT_CONNECT_SECONDS;  // seconds, for a network port
     Verbosity verbosity = Verbosity::Normal;
 };
+
+// The port options of a command: seconds become milliseconds.
+inline int connect_timeout_ms(double seconds) { return static_cast<int>(seconds * 1000 + 0.5); }
 
 int run_send(const SendArgs& args);
 int run_receive(const ReceiveArgs& args);

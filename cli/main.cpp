@@ -9,6 +9,8 @@
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
+#include "line_settings.h"
+#include "network_address.h"
 #include "port_names.h"
 #include "stop_signals.h"
 #include "text.h"
@@ -20,6 +22,8 @@ Examples:
   orvanta-cli ports
   orvanta-cli send -p /dev/ttyUSB0 program.bin
   orvanta-cli send -p COM3 --baud 57600 program.bin
+  orvanta-cli send -p rfc2217://192.168.1.20:2217 program.bin
+  orvanta-cli send -p socket://[fe80::1]:3001 program.bin
   orvanta-cli send --watch -p /dev/ttyUSB0 build/program.bin
   orvanta-cli send --wait-port=30 -p /dev/ttyACM0 program.bin
   orvanta-cli send -p /dev/ttyUSB0 -p /dev/ttyUSB1 -p /dev/ttyUSB2 program.bin
@@ -32,6 +36,9 @@ The line: 115,200 baud unless --baud says otherwise, 8 data bits, no parity, 1 s
 control, DTR and RTS off. Files of more than 65,535 bytes are refused. Progress shows on stderr
 when it is a terminal, one line per port; Ctrl-C stops a send and says how much went out.
 --watch sends FILE again each time it changes and has settled (0.25 s), until Ctrl-C.
+A port may be a serial server on the network: rfc2217://HOST:PORT sets the server's line
+through RFC 2217 (Telnet COM-PORT option); socket://HOST:PORT sends raw bytes over TCP to a
+server whose line is set up already. HOST is a name, an IPv4 address or [an IPv6 address].
 Exit status: 0 done, 1 the send or receive failed, 2 usage error, 128 + the signal's number when
 stopped by one (130 for Ctrl-C).)";
 
@@ -74,24 +81,46 @@ void add_baud_option(CLI::App* command, std::uint32_t& baud)
         ->type_name("RATE");
 }
 
-// Adds a number of seconds: decimal, finite, from min (as min_text says it) to MAX_SECONDS.
+// Adds a number of seconds: decimal, finite, from min (as min_text says it) to max.
 void add_seconds_option(CLI::App* command, const std::string& name, double& seconds, double min,
-                        const std::string& min_text, const std::string& description)
+                        const std::string& min_text, const std::string& description,
+                        double max = orvanta::MAX_SECONDS)
 {
     command
         ->add_option_function<std::string>(
             name,
-            [&seconds, name, min, min_text](const std::string& text) {
-                std::optional<double> value =
-                    orvanta::parse_seconds(text, min, orvanta::MAX_SECONDS);
+            [&seconds, name, min, min_text, max](const std::string& text) {
+                std::optional<double> value = orvanta::parse_seconds(text, min, max);
                 if (!value)
-                    throw CLI::ValidationError(name, "takes seconds from " + min_text +
-                                                         " to 1000000, not " +
-                                                         orvanta::printable(text));
+                    throw CLI::ValidationError(
+                        name, "takes seconds from " + min_text + " to " +
+                                  orvanta::grouped(static_cast<unsigned long long>(max)) +
+                                  ", not " + orvanta::printable(text));
                 seconds = *value;
             },
             description)
         ->type_name("SECONDS");
+}
+
+// Adds --connect-timeout: how long a network port's connection, and each answer of its server,
+// may take.
+void add_connect_timeout_option(CLI::App* command, double& seconds)
+{
+    add_seconds_option(command, "--connect-timeout", seconds, 0.001, "0.001",
+                       "Seconds a network port (socket://, rfc2217://) may take to connect, and "
+                       "its server to answer each request (default 3)",
+                       orvanta::MAX_CONNECT_SECONDS);
+}
+
+// A network port name must be well formed before anything is opened: a malformed one is a usage
+// error, as a wrong option is.
+void check_port_name(const std::string& name)
+{
+    if (!orvanta::is_network_name(name))
+        return;
+    orvanta::ParsedAddress parsed = orvanta::parse_network_address(name);
+    if (!parsed.address)
+        throw CLI::ValidationError("--port", orvanta::printable(name) + ": " + parsed.problem);
 }
 
 // Output that could not be written is a failure, as the standard tools treat it: a result on a
@@ -159,8 +188,9 @@ int run(int argc, char** argv)
     CLI::App* send_cmd = app.add_subcommand("send", "Send FILE as one upload frame");
     send_cmd
         ->add_option("-p,--port", send.ports,
-                     "Serial port; give it again for several ports, sent to at once (default: "
-                     "$ORVANTA_PORT, names between commas"
+                     "Serial port, or socket://HOST:PORT or rfc2217://HOST:PORT for a serial "
+                     "server on the network; give it again for several ports, sent to at once "
+                     "(default: $ORVANTA_PORT, names between commas"
 #ifdef _WIN32
                      ", then COM2"
 #endif
@@ -176,11 +206,12 @@ int run(int argc, char** argv)
                    "Wait for a port that is not there yet, up to SECONDS (--wait-port=SECONDS) "
                    "or until Ctrl-C")
         ->type_name("[=SECONDS]");
+    add_connect_timeout_option(send_cmd, send.connect_timeout);
 
     orvanta::ReceiveArgs receive;
     CLI::App* receive_cmd =
         app.add_subcommand("receive", "Receive one frame, as a target would, and check it");
-    auto* port_opt = receive_cmd->add_option("-p,--port", receive.port, "Serial port to read");
+    auto* port_opt = receive_cmd->add_option("-p,--port", receive.port, "Serial port to read, or socket://HOST:PORT or rfc2217://HOST:PORT");
     auto* virtual_opt = receive_cmd->add_option(
         "--virtual", receive.virtual_link,
         "Create a virtual line and link LINK to the end a sender opens (Linux, macOS)");
@@ -193,6 +224,7 @@ int run(int argc, char** argv)
     add_seconds_option(receive_cmd, "--wait", receive.wait, 0, "0",
                        "Seconds to wait for a frame to begin (default: no limit)");
     add_baud_option(receive_cmd, receive.baud);
+    add_connect_timeout_option(receive_cmd, receive.connect_timeout);
 
     try {
         // CLI11 takes "--wait-port=" for --wait-port alone, which would wait for ever.
@@ -201,8 +233,13 @@ int run(int argc, char** argv)
                 throw CLI::ValidationError("--wait-port", "takes seconds from 0 to 1000000, not "
                                                           "nothing");
         app.parse(argc, argv);
-        if (send_cmd->parsed())
+        if (send_cmd->parsed()) {
             check_send_ports(send, wait_port);
+            for (const std::string& port : send.ports)
+                check_port_name(port);
+        }
+        if (receive_cmd->parsed())
+            check_port_name(receive.port);
         if (send_cmd->parsed() && send.file.empty())
             throw CLI::ValidationError("FILE is empty: name the file to send");
         if (receive_cmd->parsed() && receive.port.empty() && receive.virtual_link.empty())

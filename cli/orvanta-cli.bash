@@ -14,7 +14,8 @@ _orvanta_cli()
             local ports
             ports=$("${COMP_WORDS[0]}" -q ports 2>/dev/null | cut -d' ' -f1)
             COMPREPLY=($(compgen -W "$ports" -- "$cur"))
-            # A virtual line's link is a path too.
+            # A virtual line's link is a path too; a serial server on the network is a URL.
+            [[ $cur == s* || $cur == r* ]] && COMPREPLY+=($(compgen -W "socket:// rfc2217://" -- "$cur"))
             [[ $cur == */* ]] && COMPREPLY+=($(compgen -f -- "$cur"))
             return ;;
         --baud)
@@ -24,7 +25,7 @@ _orvanta_cli()
         -o|--output|--expect|--virtual)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
-        --timeout|--wait)
+        --timeout|--wait|--connect-timeout)
             return ;;
         =)  # bash splits --wait-port=SECONDS at the "=": seconds are typed, not completed
             [[ ${COMP_WORDS[COMP_CWORD-2]} == --wait-port ]] && return ;;
@@ -35,14 +36,14 @@ _orvanta_cli()
         ports) COMPREPLY=($(compgen -W "$common" -- "$cur")) ;;
         send)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "-p --port --baud --watch --wait-port --wait-port= $common" -- "$cur"))
+                COMPREPLY=($(compgen -W "-p --port --baud --connect-timeout --watch --wait-port --wait-port= $common" -- "$cur"))
                 # --wait-port= alone: no space, the seconds follow
                 [[ ${#COMPREPLY[@]} == 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
             else
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;
         receive)
-            COMPREPLY=($(compgen -W "-p --port --virtual -o --output --expect --timeout --wait --baud $common" -- "$cur")) ;;
+            COMPREPLY=($(compgen -W "-p --port --virtual -o --output --expect --timeout --wait --baud --connect-timeout $common" -- "$cur")) ;;
     esac
 }
 complete -o filenames -F _orvanta_cli orvanta-cli

@@ -165,7 +165,7 @@ int run_receive(const ReceiveArgs& args)
         }
     }
 
-    std::unique_ptr<SerialPort> port = make_port(args.port);
+    std::unique_ptr<Port> port = make_port(args.port, {connect_timeout_ms(args.connect_timeout)});
     VirtualLine line;
     Reader read;
     if (!args.virtual_link.empty()) {

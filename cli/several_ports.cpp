@@ -60,7 +60,7 @@ SendOutcome send_to_one(const SendArgs& args, const std::vector<std::uint8_t>& f
         };
     }
     const std::string& name = args.ports.front();
-    std::unique_ptr<SerialPort> port = make_port(name);
+    std::unique_ptr<Port> port = make_port(name, {connect_timeout_ms(args.connect_timeout)});
     const bool talk = args.verbosity != Verbosity::Quiet;
     SendOutcome outcome = send_when_present(*port, name, frame, options, args.wait_port, [&] {
         if (talk)
@@ -74,7 +74,7 @@ SendOutcome send_to_one(const SendArgs& args, const std::vector<std::uint8_t>& f
 // One port's send as the threads share it: the worker writes, the main thread reads.
 struct PortSend {
     std::string name;
-    std::unique_ptr<SerialPort> port;
+    std::unique_ptr<Port> port;
     std::atomic<std::size_t> done{0};
     std::atomic<long long> began_ns{0};  // first byte handed over
     std::atomic<long long> ended_ns{0};  // set with finished
@@ -129,7 +129,7 @@ std::vector<SendOutcome> send_to_several(const SendArgs& args,
     for (const std::string& name : args.ports) {
         auto send = std::make_unique<PortSend>();
         send->name = name;
-        send->port = make_port(name);
+        send->port = make_port(name, {connect_timeout_ms(args.connect_timeout)});
         name_width = std::max(name_width, printable(name).size());
         sends.push_back(std::move(send));
     }

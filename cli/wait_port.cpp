@@ -6,7 +6,7 @@
 
 namespace orvanta {
 
-SendOutcome send_when_present(SerialPort& port, const std::string& name,
+SendOutcome send_when_present(Port& port, const std::string& name,
                               const std::vector<std::uint8_t>& frame, const SendOptions& options,
                               std::optional<double> wait_seconds,
                               const std::function<void()>& on_waiting)

@@ -18,7 +18,7 @@ constexpr unsigned PORT_LOOK_INTERVAL_MS = 100;
 // no wait; WAIT_FOREVER: until stopped), it looks again every PORT_LOOK_INTERVAL_MS; on_waiting
 // is called once, before the first wait. A stop while waiting gives Stopped with nothing
 // written; a port still absent when the time is up gives its PortFailed.
-SendOutcome send_when_present(SerialPort& port, const std::string& name,
+SendOutcome send_when_present(Port& port, const std::string& name,
                               const std::vector<std::uint8_t>& frame, const SendOptions& options,
                               std::optional<double> wait_seconds,
                               const std::function<void()>& on_waiting);

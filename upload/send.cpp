@@ -9,13 +9,13 @@ namespace {
 // Closes the port when the send is left, however it is left.
 class ClosePortOnExit {
 public:
-    explicit ClosePortOnExit(SerialPort& port) : port_(port) {}
+    explicit ClosePortOnExit(Port& port) : port_(port) {}
     ~ClosePortOnExit() { port_.close(); }
     ClosePortOnExit(const ClosePortOnExit&) = delete;
     ClosePortOnExit& operator=(const ClosePortOnExit&) = delete;
 
 private:
-    SerialPort& port_;
+    Port& port_;
 };
 
 WriteMode mode_of(const SendOptions& options)
@@ -24,7 +24,7 @@ WriteMode mode_of(const SendOptions& options)
 }
 
 // Opens the port; false with the outcome filled in when it did not open as a serial port.
-bool open_port(SerialPort& port, const std::string& port_name, const SendOptions& options,
+bool open_port(Port& port, const std::string& port_name, const SendOptions& options,
                SendOutcome& outcome)
 {
     OpenResult opened = port.open(port_name, mode_of(options));
@@ -40,7 +40,7 @@ bool open_port(SerialPort& port, const std::string& port_name, const SendOptions
 }
 
 // Writes the frame and records how far it got.
-void write_frame(SerialPort& port, const std::uint8_t* frame, std::size_t total,
+void write_frame(Port& port, const std::uint8_t* frame, std::size_t total,
                  const SendOptions& options, SendOutcome& outcome)
 {
     const WriteWatch watch = options.watch ? *options.watch : WriteWatch{};
@@ -106,7 +106,7 @@ SendOutcome send_file(const std::string& port_name, const std::string& path,
     return outcome;  // the file closes first, then the buffer is freed, then the port closes
 }
 
-SendOutcome send_frame(SerialPort& port, const std::string& port_name,
+SendOutcome send_frame(Port& port, const std::string& port_name,
                        const std::vector<std::uint8_t>& frame, const SendOptions& options)
 {
     SendOutcome outcome;

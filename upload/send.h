@@ -60,7 +60,7 @@ SendOutcome send_file(const std::string& port_name, const std::string& path,
 // touched): open the port, set the line, write. Line settings the port refuses stop it before
 // any byte goes out. port is the object the line is reached through; it is closed again on every
 // way out.
-SendOutcome send_frame(SerialPort& port, const std::string& port_name,
+SendOutcome send_frame(Port& port, const std::string& port_name,
                        const std::vector<std::uint8_t>& frame, const SendOptions& options = {});
 
 // What a file that gave no frame comes to as an outcome.

@@ -56,8 +56,8 @@ check "not a port exit 1" [ $status -eq 1 ]
 check "not a port says" contains "$work/err" "is not a serial port"
 check "not a port untouched" [ "$(head -c 4000 "$work/data.bin" | cmp - "$work/data.bin" && echo same)" = same ]
 
-usage() {  # usage ARGS...: must exit 2
-  ORVANTA_PORT= "$cli" "$@" >/dev/null 2>&1
+usage() {  # usage ARGS...: must exit 2, at once
+  ORVANTA_PORT= timeout 10 "$cli" "$@" >/dev/null 2>&1
   [ $? -eq 2 ] || { echo "not a usage error: $*"; return 1; }
 }
 check "no subcommand" usage
@@ -66,7 +66,27 @@ check "bad baud" usage send -p "$work/line" --baud 12 "$work/data.bin"
 check "no file" usage send -p "$work/line"
 check "port and virtual" usage receive -p x --virtual y
 check "unknown option" usage send --bogus
+# --connect-timeout takes seconds from 0.001 to 3,600; network names must be well formed. Each
+# is refused as a usage error at once, before any connection is tried.
+for value in 0 0.0000 -1 nan inf 1e3 99999999 3601 abc "" " 2" 0x10; do
+  check "--connect-timeout '$value'" usage send -p socket://127.0.0.1:9 --connect-timeout "$value" "$work/data.bin"
+  check "receive --connect-timeout '$value'" usage receive -p socket://127.0.0.1:9 --connect-timeout "$value"
+done
+for url in socket://127.0.0.1 socket://127.0.0.1: rfc2217://host:0 rfc2217://host:65536 \
+           rfc2217://host:99999999999999999999 rfc2217://host:-5 "rfc2217://[::1:2217" \
+           "rfc2217://::1]:2217" "socket://[]:1" "socket://[::1]" rfc2217://:2217 rfc2217:// \
+           "socket://a b:1" "socket://host:1/path" "socket://host:1?x" telnet://host:23 \
+           "socket://ho$(printf '\033')st:1"; do
+  check "malformed $url" usage send -p "$url" "$work/data.bin"
+  check "malformed $url (receive)" usage receive -p "$url"
+done
+ORVANTA_PORT=socket://nowhere "$cli" send "$work/data.bin" >/dev/null 2>"$work/err"; status=$?
+check "malformed ORVANTA_PORT exit 2" [ $status -eq 2 ]
+check "malformed ORVANTA_PORT says why" contains "$work/err" "socket://nowhere: no port: write HOST:PORT"
+
 "$cli" --version >"$work/v"; check "version" contains "$work/v" "orvanta-cli 1."
 "$cli" --help >"$work/h"; check "help has examples" contains "$work/h" "orvanta-cli send -p /dev/ttyUSB0"
+check "help names the network ports" contains "$work/h" "rfc2217://HOST:PORT"
+check "help has a network example" contains "$work/h" "orvanta-cli send -p socket://"
 
 finish

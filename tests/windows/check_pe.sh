@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Checks that a shipped program is what Windows XP SP3 and later can load: a 32-bit PE for
-# subsystem 5.01 that imports only Windows' own DLLs and no call XP lacks, and, given a limit,
-# is no larger than that.
-# Usage: check_pe.sh FILE console|windows [MAX_BYTES]
+# subsystem 5.01 that imports only Windows' own DLLs (and those named) and no call XP lacks, and,
+# given a limit, is no larger than that.
+# Usage: check_pe.sh FILE console|windows MAX_BYTES|- [DLL...]
+#   MAX_BYTES: the size it may have at most, or - for no limit; DLL: one it may import besides
+#   Windows' own core (the command line's WS2_32, say)
 set -u
-file=$1 subsystem=$2 max_bytes=${3:-}
+[ $# -ge 3 ] || { echo "usage: check_pe.sh FILE console|windows MAX_BYTES|- [DLL...]"; exit 2; }
+file=$1 subsystem=$2 max_bytes=$3
+shift 3
+extra=("$@")
+[ "$max_bytes" = - ] && max_bytes=
 dump=$(i686-w64-mingw32-objdump -p "$file") || exit 1
 fail=0
 expect() {  # expect PATTERN WHAT
@@ -19,7 +25,9 @@ case $subsystem in
   windows) expect '^Subsystem[[:space:]]+00000002' "GUI subsystem" ;;
 esac
 
-allowed='^(KERNEL32|USER32|GDI32|COMDLG32|COMCTL32|ADVAPI32|SHELL32|msvcrt)\.dll$'
+own='KERNEL32|USER32|GDI32|COMDLG32|COMCTL32|ADVAPI32|SHELL32|msvcrt'
+for dll in "${extra[@]}"; do own+="|$dll"; done
+allowed="^($own)\\.dll\$"
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump")
 while read -r dll; do
   [[ ${dll,,} =~ ${allowed,,} ]] || { echo "FAILED: imports $dll"; fail=1; }
