@@ -5,7 +5,7 @@
 #include "OrvantaDlg.h"
 
 BEGIN_MESSAGE_MAP(COrvantaApp, CWinAppEx)
-    ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 COrvantaApp::COrvantaApp() : CWinAppEx(TRUE) {}

@@ -15,10 +15,11 @@ int main(int argc, char** argv)
     orvanta::SendOutcome outcome = orvanta::send_file(argv[1], argv[2]);
     auto took = std::chrono::steady_clock::now() - start;
     if (!outcome.succeeded()) {
-        std::fprintf(stderr, "the send did not succeed (outcome %d)\n", static_cast<int>(outcome.kind));
+        std::fprintf(stderr, "the send did not succeed (outcome %d)\n",
+                     static_cast<int>(outcome.kind));
         return 1;
     }
-    std::printf("%lld\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+    std::printf("%lld\n", static_cast<long long>(
+                              std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
     return 0;
 }

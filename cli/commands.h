@@ -1,4 +1,5 @@
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,19 +41,22 @@ struct SendArgs {
 };
 
 struct ReceiveArgs {
-    std::string port;             // a real port, or
-    std::string virtual_link;     // a virtual line reached through this link
-    std::string output;           // where to write the payload
-    std::string expect;           // the file the payload should equal
-    double timeout = 2.0;         // seconds of silence, once a frame has begun, that end it
-    double wait = -1;             // seconds to wait for the frame to begin (-1: no limit)
+    std::string port;          // a real port, or
+    std::string virtual_link;  // a virtual line reached through this link
+    std::string output;        // where to write the payload
+    std::string expect;        // the file the payload should equal
+    double timeout = 2.0;      // seconds of silence, once a frame has begun, that end it
+    double wait = -1;          // seconds to wait for the frame to begin (-1: no limit)
     std::uint32_t baud = DEFAULT_BAUD;
     double connect_timeout = DEFAULT_CONNECT_SECONDS;  // seconds, for a network port
     Verbosity verbosity = Verbosity::Normal;
 };
 
 // The port options of a command: seconds become milliseconds.
-inline int connect_timeout_ms(double seconds) { return static_cast<int>(seconds * 1000 + 0.5); }
+inline int connect_timeout_ms(double seconds)
+{
+    return static_cast<int>(std::lround(seconds * 1000));
+}
 
 int run_send(const SendArgs& args);
 int run_receive(const ReceiveArgs& args);

@@ -76,8 +76,8 @@ void add_baud_option(CLI::App* command, std::uint32_t& baud)
                                                "unsupported baud rate " + orvanta::printable(text));
                 baud = *rate;
             },
-            "Line speed (default " + std::to_string(orvanta::DEFAULT_BAUD) + "), one of: " +
-                rate_list())
+            "Line speed (default " + std::to_string(orvanta::DEFAULT_BAUD) +
+                "), one of: " + rate_list())
         ->type_name("RATE");
 }
 
@@ -198,8 +198,7 @@ int run(int argc, char** argv)
         ->allow_extra_args(false);
     send_cmd->add_option("FILE", send.file, "File to send (at most 65,535 bytes)")->required();
     add_baud_option(send_cmd, send.baud);
-    send_cmd->add_flag("--watch", send.watch,
-                       "Send FILE again each time it changes, until Ctrl-C");
+    send_cmd->add_flag("--watch", send.watch, "Send FILE again each time it changes, until Ctrl-C");
     std::string wait_port;  // the text after --wait-port=, "true" for none, empty if not given
     send_cmd
         ->add_flag("--wait-port", wait_port,
@@ -211,7 +210,9 @@ int run(int argc, char** argv)
     orvanta::ReceiveArgs receive;
     CLI::App* receive_cmd =
         app.add_subcommand("receive", "Receive one frame, as a target would, and check it");
-    auto* port_opt = receive_cmd->add_option("-p,--port", receive.port, "Serial port to read, or socket://HOST:PORT or rfc2217://HOST:PORT");
+    auto* port_opt = receive_cmd->add_option(
+        "-p,--port", receive.port,
+        "Serial port to read, or socket://HOST:PORT or rfc2217://HOST:PORT");
     auto* virtual_opt = receive_cmd->add_option(
         "--virtual", receive.virtual_link,
         "Create a virtual line and link LINK to the end a sender opens (Linux, macOS)");

@@ -48,7 +48,8 @@ std::string OutputFile::prepare(const std::string& path, const std::vector<std::
             return shown + " is not a regular file; not writing the payload over it";
         for (const std::string& other : keep)
             if (same_file(path, other))
-                return shown + " is " + printable(other) + " itself; not writing the payload over it";
+                return shown + " is " + printable(other) +
+                       " itself; not writing the payload over it";
     }
     // A link to a file stays a link: the file it points to gets the payload.
     fs::path target = fs::is_symlink(fs::symlink_status(path, error)) && fs::exists(status)

@@ -8,13 +8,13 @@ namespace orvanta {
 // A serial port of this machine, and what identifies the device behind it. Fields the platform
 // does not tell are empty.
 struct PortInfo {
-    std::string name;            // what -p takes: /dev/ttyUSB0, /dev/cu.usbserial-A1, COM3
-    std::string product;         // maker and product as the device names them
-    std::string usb_id;          // USB vendor and product number: "0403:6001"
-    std::string serial_number;   // the device's own serial number
-    std::string driver;          // the driver (Linux) or the device object (Windows)
-    std::string stable_name;     // a name that stays with this device: /dev/serial/by-id/...
-    bool busy = false;           // another program holds it
+    std::string name;           // what -p takes: /dev/ttyUSB0, /dev/cu.usbserial-A1, COM3
+    std::string product;        // maker and product as the device names them
+    std::string usb_id;         // USB vendor and product number: "0403:6001"
+    std::string serial_number;  // the device's own serial number
+    std::string driver;         // the driver (Linux) or the device object (Windows)
+    std::string stable_name;    // a name that stays with this device: /dev/serial/by-id/...
+    bool busy = false;          // another program holds it
 };
 
 // The serial ports of this machine, in natural order (COM2 before COM10). One source file per

@@ -86,10 +86,7 @@ bool is_within(const fs::path& path, const fs::path& root)
 
 // The kernel's 8250 driver makes a ttyS for every port number it allows; those where it found
 // no UART say type 0 and cannot be used.
-bool has_uart(const fs::path& tty)
-{
-    return read_line(tty / "type") != "0";
-}
+bool has_uart(const fs::path& tty) { return read_line(tty / "type") != "0"; }
 
 // The driver of the device, above the serial core's own port and controller layers (whose
 // drivers are called "port" and "ctrl").

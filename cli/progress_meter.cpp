@@ -41,8 +41,8 @@ std::string duration_text(double seconds)
 std::string progress_text(std::size_t done, std::size_t total, double seconds)
 {
     unsigned percent = total ? static_cast<unsigned>(done * 100 / total) : 100;
-    std::string text = grouped(done) + " of " + grouped(total) + " bytes  " +
-                       std::to_string(percent) + "%";
+    std::string text =
+        grouped(done) + " of " + grouped(total) + " bytes  " + std::to_string(percent) + "%";
     if (seconds < SETTLED || done == 0)
         return text;
     double rate = done / seconds;
@@ -54,7 +54,7 @@ std::string progress_text(std::size_t done, std::size_t total, double seconds)
 
 ProgressMeter::ProgressMeter(std::size_t total, std::chrono::steady_clock::time_point start,
                              std::FILE* out)
-    : total_(total), out_(out), start_(start)
+        : total_(total), out_(out), start_(start)
 {
 }
 

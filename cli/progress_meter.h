@@ -32,9 +32,9 @@ private:
     std::size_t total_;
     std::FILE* out_;
     std::chrono::steady_clock::time_point start_;
-    double last_draw_ = -1;   // seconds() at the last draw, -1 before the first
+    double last_draw_ = -1;  // seconds() at the last draw, -1 before the first
     std::size_t last_done_ = 0;
-    std::size_t width_ = 0;   // of the line on screen, 0 when none is open
+    std::size_t width_ = 0;  // of the line on screen, 0 when none is open
 };
 
 }  // namespace orvanta

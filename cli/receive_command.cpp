@@ -69,8 +69,8 @@ bool report_comparison(const std::vector<std::uint8_t>& got, const std::vector<s
     std::size_t common = got.size() < want.size() ? got.size() : want.size();
     for (std::size_t i = 0; i < common; ++i) {
         if (got[i] != want[i]) {
-            std::printf("differs from %s at offset %s: got 0x%02X, expected 0x%02X\n",
-                        name.c_str(), grouped(i).c_str(), got[i], want[i]);
+            std::printf("differs from %s at offset %s: got 0x%02X, expected 0x%02X\n", name.c_str(),
+                        grouped(i).c_str(), got[i], want[i]);
             return false;
         }
     }
@@ -133,7 +133,8 @@ std::size_t bytes_after_frame(const Reader& read, const ReceiveArgs& args, const
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
-        TransferResult got = read_or_stop(read, chunk, sizeof chunk, static_cast<int>(left.count()), stop);
+        TransferResult got =
+            read_or_stop(read, chunk, sizeof chunk, static_cast<int>(left.count()), stop);
         if (got.error || got.count == 0)
             break;
         extra += got.count;
@@ -158,7 +159,8 @@ int run_receive(const ReceiveArgs& args)
     }
     OutputFile output;
     if (!args.output.empty()) {
-        std::string problem = output.prepare(args.output, {args.expect, args.port}, args.virtual_link);
+        std::string problem =
+            output.prepare(args.output, {args.expect, args.port}, args.virtual_link);
         if (!problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
             return EXIT_FAILED;
@@ -215,10 +217,9 @@ int run_receive(const ReceiveArgs& args)
         return EXIT_FAILED;
     }
     if (!quiet)
-        std::printf("received %s bytes (count bytes %02X %02X)\n",
-                    grouped(frame.payload().size()).c_str(),
-                    static_cast<unsigned>(frame.count() >> 8),
-                    static_cast<unsigned>(frame.count() & 0xFF));
+        std::printf(
+            "received %s bytes (count bytes %02X %02X)\n", grouped(frame.payload().size()).c_str(),
+            static_cast<unsigned>(frame.count() >> 8), static_cast<unsigned>(frame.count() & 0xFF));
     bool ok = true;
     if (extra > 0) {
         std::printf("%s more bytes followed the frame\n", grouped(extra).c_str());

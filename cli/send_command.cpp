@@ -77,8 +77,8 @@ std::string summary(const SendArgs& args, const std::vector<SendOutcome>& outcom
         else
             failures += "; " + send_problem(outcomes[i], args, args.ports[i]);
     }
-    return "sent to " + std::to_string(sent) + " of " + std::to_string(outcomes.size()) +
-           " ports" + failures;
+    return "sent to " + std::to_string(sent) + " of " + std::to_string(outcomes.size()) + " ports" +
+           failures;
 }
 
 }  // namespace

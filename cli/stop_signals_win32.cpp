@@ -10,8 +10,8 @@ namespace orvanta {
 
 namespace {
 
-constexpr int SIGINT_STATUS = 130;   // Ctrl-C and Ctrl-Break, as a shell reports SIGINT
-constexpr int SIGHUP_STATUS = 129;   // the console or the session went away
+constexpr int SIGINT_STATUS = 130;  // Ctrl-C and Ctrl-Break, as a shell reports SIGINT
+constexpr int SIGHUP_STATUS = 129;  // the console or the session went away
 constexpr DWORD RELEASE_WAIT_MS = 4000;
 
 std::atomic<bool> stop{false};
@@ -22,8 +22,8 @@ HANDLE released = nullptr;
 
 BOOL WINAPI on_console_event(DWORD event)
 {
-    const bool going_away = event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT ||
-                            event == CTRL_SHUTDOWN_EVENT;
+    const bool going_away =
+        event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
     if (!going_away && event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
         return FALSE;
     if (stop.exchange(true) && !going_away)

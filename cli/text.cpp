@@ -37,8 +37,8 @@ std::optional<double> parse_seconds(const std::string& text, double min, double 
     std::string fraction = dot == std::string::npos ? std::string() : text.substr(dot + 1);
     if (whole.empty() && fraction.empty())
         return std::nullopt;
-    if ((!whole.empty() && !all_digits(whole)) || (dot != std::string::npos && !all_digits(fraction)) ||
-        whole.size() > 12)
+    if ((!whole.empty() && !all_digits(whole)) ||
+        (dot != std::string::npos && !all_digits(fraction)) || whole.size() > 12)
         return std::nullopt;
     double value = std::strtod(text.c_str(), nullptr);
     if (!(value >= min && value <= max))

@@ -2,7 +2,4 @@
 // application object's InitInstance.
 #include "win_app.h"
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
-{
-    return AfxWinMain(hInstance);
-}
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) { return AfxWinMain(hInstance); }

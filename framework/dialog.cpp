@@ -30,8 +30,8 @@ bool ReturnsResultDirectly(UINT message)
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
-    ON_COMMAND(IDOK, &CDialog::OnOK)
-    ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
+ON_COMMAND(IDOK, &CDialog::OnOK)
+ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT nIDTemplate) : m_lpszTemplateName(MAKEINTRESOURCEA(nIDTemplate)) {}
@@ -42,9 +42,9 @@ INT_PTR CDialog::DoModal()
     CWinApp* pApp = AfxGetApp();
     if (pApp && pApp->m_pMainWnd && pApp->m_pMainWnd != this)
         hWndParent = pApp->m_pMainWnd->m_hWnd;
-    const INT_PTR nResult = ::DialogBoxParamA(AfxGetResourceHandle(), m_lpszTemplateName,
-                                              hWndParent, &CDialog::DialogProc,
-                                              reinterpret_cast<LPARAM>(this));
+    const INT_PTR nResult =
+        ::DialogBoxParamA(AfxGetResourceHandle(), m_lpszTemplateName, hWndParent,
+                          &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return nResult;
 }

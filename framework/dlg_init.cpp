@@ -13,8 +13,7 @@ template <class T> T ReadLE(const BYTE* pData)
 
 }  // namespace
 
-std::optional<std::vector<AFX_DLGINIT_RECORD>> AfxParseDlgInit(const BYTE* pData,
-                                                               std::size_t nSize)
+std::optional<std::vector<AFX_DLGINIT_RECORD>> AfxParseDlgInit(const BYTE* pData, std::size_t nSize)
 {
     std::vector<AFX_DLGINIT_RECORD> records;
     std::size_t nAt = 0;

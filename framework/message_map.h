@@ -70,34 +70,36 @@ template <auto F> LRESULT AfxCallHandle(CCmdTarget* pTarget, WPARAM, LPARAM)
 }
 
 // In a class: declares its map and the accessor that returns it.
-#define DECLARE_MESSAGE_MAP()                                    \
-protected:                                                       \
-    static const AFX_MSGMAP* GetThisMessageMap();                \
-                                                                 \
-public:                                                          \
-    const AFX_MSGMAP* GetMessageMap() const override;            \
-                                                                 \
+#define DECLARE_MESSAGE_MAP()                         \
+protected:                                            \
+    static const AFX_MSGMAP* GetThisMessageMap();     \
+                                                      \
+public:                                               \
+    const AFX_MSGMAP* GetMessageMap() const override; \
+                                                      \
 private:
 
 // In the class's source file: the entries go between these two.
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                         \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                        \
     const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-    const AFX_MSGMAP* theClass::GetThisMessageMap()                                    \
-    {                                                                                  \
-        using ThisClass [[maybe_unused]] = theClass;                                   \
-        using TheBaseClass = baseClass;                                                \
+    const AFX_MSGMAP* theClass::GetThisMessageMap()                                   \
+    {                                                                                 \
+        using ThisClass [[maybe_unused]] = theClass;                                  \
+        using TheBaseClass = baseClass;                                               \
         static const AFX_MSGMAP_ENTRY messageEntries[] = {
 
-#define END_MESSAGE_MAP()                                                          \
-            {0, 0, 0, nullptr}};                                                   \
-        static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap,    \
-                                              messageEntries};                     \
-        return &messageMap;                                                        \
+#define END_MESSAGE_MAP()                                                                    \
+    {                                                                                        \
+        0, 0, 0, nullptr                                                                     \
+    }                                                                                        \
+    }                                                                                        \
+    ;                                                                                        \
+    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, messageEntries}; \
+    return &messageMap;                                                                      \
     }
 
 #define ON_COMMAND(id, memberFxn) {WM_COMMAND, 0, (id), &AfxCallVoid<memberFxn>},
 #define ON_BN_CLICKED(id, memberFxn) {WM_COMMAND, BN_CLICKED, (id), &AfxCallVoid<memberFxn>},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, &AfxCallVoid<&ThisClass::OnPaint>},
 #define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, &AfxCallUIntLParam<&ThisClass::OnSysCommand>},
-#define ON_WM_QUERYDRAGICON() \
-    {WM_QUERYDRAGICON, 0, 0, &AfxCallHandle<&ThisClass::OnQueryDragIcon>},
+#define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, &AfxCallHandle<&ThisClass::OnQueryDragIcon>},

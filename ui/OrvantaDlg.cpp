@@ -12,17 +12,14 @@
 static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88);
 
 BEGIN_MESSAGE_MAP(COrvantaDlg, CDialog)
-    ON_WM_SYSCOMMAND()
-    ON_WM_PAINT()
-    ON_WM_QUERYDRAGICON()
-    ON_BN_CLICKED(IDC_SEND, &COrvantaDlg::OnSend)
-    ON_BN_CLICKED(IDC_BROWSE, &COrvantaDlg::OnBrowse)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(IDC_SEND, &COrvantaDlg::OnSend)
+ON_BN_CLICKED(IDC_BROWSE, &COrvantaDlg::OnBrowse)
 END_MESSAGE_MAP()
 
-COrvantaDlg::COrvantaDlg() : CDialog(IDD)
-{
-    m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
-}
+COrvantaDlg::COrvantaDlg() : CDialog(IDD) { m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME); }
 
 COrvantaDlg::~COrvantaDlg() = default;
 
@@ -41,8 +38,8 @@ BOOL COrvantaDlg::OnInitDialog()
     HMENU hSysMenu = GetSystemMenu(FALSE);
     if (hSysMenu) {
         char szAboutMenu[256] = "";
-        if (::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, szAboutMenu,
-                          sizeof szAboutMenu) > 0) {
+        if (::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, szAboutMenu, sizeof szAboutMenu) >
+            0) {
             ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
             ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, szAboutMenu);
         }

@@ -25,7 +25,7 @@ protected:
     void OnBrowse();
 
     HICON m_hIcon;
-    char m_szFilePath[MAX_PATH];       // the chosen file; written only by the Open dialog
+    char m_szFilePath[MAX_PATH];  // the chosen file; written only by the Open dialog
     CEdit m_editFilePath;
     CComboBox m_comboPort;
 };

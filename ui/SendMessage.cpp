@@ -52,8 +52,9 @@ std::string FrameProblem(const SendOutcome& outcome, const std::string& strPort,
         break;
     }
     return "Sending " + strPath + " to " + strPort + " failed after " + grouped(outcome.written) +
-           " of " + grouped(outcome.total) + " bytes: " +
-           (outcome.error ? strWhy : std::string("the port stopped taking data")) + ".";
+           " of " + grouped(outcome.total) +
+           " bytes: " + (outcome.error ? strWhy : std::string("the port stopped taking data")) +
+           ".";
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ public:
     const std::vector<std::uint8_t>& payload() const { return payload_; }
 
 private:
-    std::size_t header_ = 0;   // count bytes seen (0 to 2)
+    std::size_t header_ = 0;  // count bytes seen (0 to 2)
     std::size_t count_ = 0;
     std::vector<std::uint8_t> payload_;
 };

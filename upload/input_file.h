@@ -46,10 +46,10 @@ unsigned long long file_size(std::FILE* f, unsigned long long fallback);
 // TooLarge and gives no frame.
 struct FrameRead {
     FileStatus status = FileStatus::NoFile;
-    std::size_t payload = 0;            // N: the bytes read behind the count
-    unsigned long long file_size = 0;   // with TooLarge: the whole file's size
-    SystemError error;                  // with OpenFailed and ReadFailed
-    File file;                          // with Ready: kept open until the frame is written
+    std::size_t payload = 0;           // N: the bytes read behind the count
+    unsigned long long file_size = 0;  // with TooLarge: the whole file's size
+    SystemError error;                 // with OpenFailed and ReadFailed
+    File file;                         // with Ready: kept open until the frame is written
 };
 FrameRead read_frame(const std::string& path, std::uint8_t* buffer);
 
@@ -57,9 +57,9 @@ FrameRead read_frame(const std::string& path, std::uint8_t* buffer);
 // is cut off at limit + 1 bytes and refused as TooLarge).
 struct FileContents {
     FileStatus status = FileStatus::NoFile;
-    std::vector<std::uint8_t> bytes;    // with Ready
-    unsigned long long file_size = 0;   // with TooLarge
-    SystemError error;                  // with OpenFailed and ReadFailed
+    std::vector<std::uint8_t> bytes;   // with Ready
+    unsigned long long file_size = 0;  // with TooLarge
+    SystemError error;                 // with OpenFailed and ReadFailed
 };
 FileContents read_file(const std::string& path, std::size_t limit);
 

@@ -25,9 +25,8 @@ InputFile open_input_file(const std::string& path)
         return result;
     }
     int flags = fcntl(fd, F_GETFL);
-    std::FILE* f = flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0
-                       ? nullptr
-                       : fdopen(fd, "rb");
+    std::FILE* f =
+        flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ? nullptr : fdopen(fd, "rb");
     if (!f) {
         result.status = FileStatus::OpenFailed;
         result.error = last_system_error();

@@ -28,7 +28,8 @@ bool is_device_name(const std::string& path)
     name = upper(name.substr(0, name.find('.')));
     while (!name.empty() && name.back() == ' ')
         name.pop_back();
-    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+    static const char* const devices[] = {"CON",    "PRN",     "AUX",   "NUL",
+                                          "CONIN$", "CONOUT$", "CLOCK$"};
     for (const char* device : devices)
         if (name == device)
             return true;

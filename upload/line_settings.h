@@ -13,8 +13,8 @@ constexpr std::uint32_t DEFAULT_BAUD = 115200;
 // --baud takes exactly these; its manual page and completion list them (a test holds them to it).
 // A platform that cannot set one of them refuses it when the port is configured.
 constexpr std::array<std::uint32_t, 23> STANDARD_RATES = {
-    50,    75,    110,   134,    150,    200,    300,    600,    1200,    1800,    2400,   4800,
-    9600,  19200, 38400, 57600,  115200, 230400, 460800, 500000, 921600, 1000000, 2000000};
+    50,   75,    110,   134,   150,    200,    300,    600,    1200,   1800,    2400,   4800,
+    9600, 19200, 38400, 57600, 115200, 230400, 460800, 500000, 921600, 1000000, 2000000};
 
 bool is_standard_rate(std::uint32_t baud);
 

@@ -41,7 +41,8 @@ bool is_ipv6_character(char c)
 // The port number: decimal digits, 1 to 65535.
 std::optional<std::uint16_t> parse_port(const std::string& text)
 {
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     unsigned long value = std::stoul(text);
     if (value < 1 || value > 65535)

@@ -11,7 +11,7 @@ namespace orvanta {
 
 struct NetworkAddress {
     enum class Protocol { Raw, Rfc2217 } protocol = Protocol::Raw;
-    std::string host;        // without brackets
+    std::string host;  // without brackets
     std::uint16_t port = 0;
 };
 

@@ -60,7 +60,7 @@ struct NetworkPort::Impl {
     rfc2217::Client client;
     std::vector<std::uint8_t> pending;  // the target's bytes not read yet
     std::uint32_t baud = DEFAULT_BAUD;
-    bool server_closed = false;         // the server has ended its side of the stream
+    bool server_closed = false;  // the server has ended its side of the stream
 
     bool rfc2217() const { return address.protocol == NetworkAddress::Protocol::Rfc2217; }
 
@@ -163,10 +163,11 @@ OpenResult NetworkPort::open(const std::string& name, WriteMode /*mode*/)
         if (problem->lookup)
             error.text = "cannot find " + a.host + ": " + error.text;
         else
-            error.text = "cannot connect to " + a.host + " port " + std::to_string(a.port) +
-                         ": " + error.text +
-                         (error.code == ETIMEDOUT ? " (after " + seconds_text(impl_->timeout_ms) + ")"
-                                                  : std::string());
+            error.text =
+                "cannot connect to " + a.host + " port " + std::to_string(a.port) + ": " +
+                error.text +
+                (error.code == ETIMEDOUT ? " (after " + seconds_text(impl_->timeout_ms) + ")"
+                                         : std::string());
         return {OpenResult::Status::Failed, error};
     }
     if (impl_->rfc2217()) {
@@ -196,7 +197,8 @@ std::optional<SystemError> NetworkPort::Impl::agree_options()
             return send_replies(deadline);
         if (Clock::now() >= deadline)
             return protocol_error("the server did not agree to the COM-PORT option (RFC 2217) "
-                                  "within " + seconds_text(timeout_ms));
+                                  "within " +
+                                  seconds_text(timeout_ms));
         if (auto failed = pump(milliseconds_left(deadline), false))
             return failed;
         if (auto failed = send_replies(deadline))
@@ -359,7 +361,8 @@ std::optional<SystemError> NetworkPort::Impl::finish(Clock::time_point started, 
         if (auto failed = wait_until(acknowledged, deadline); failed && failed->code != ETIMEDOUT)
             return failed;
     }
-    if (auto failed = wait_until([&] { return Clock::now() >= on_line; }, on_line + std::chrono::hours(1)))
+    if (auto failed =
+            wait_until([&] { return Clock::now() >= on_line; }, on_line + std::chrono::hours(1)))
         return failed;
 
     // Over RFC 2217 the answer behind the frame said all there is to say; the connection ends
@@ -391,8 +394,9 @@ std::optional<SystemError> NetworkPort::Impl::finish(Clock::time_point started, 
 TransferResult NetworkPort::read(std::uint8_t* data, std::size_t size, int timeout_ms)
 {
     Impl& m = *impl_;
-    const Clock::time_point deadline =
-        timeout_ms < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(timeout_ms);
+    const Clock::time_point deadline = timeout_ms < 0
+                                           ? Clock::time_point::max()
+                                           : Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (m.pending.empty()) {
         int ms = timeout_ms < 0 ? -1 : milliseconds_left(deadline);
         TcpSocket::Ready ready = m.socket.wait(false, ms);

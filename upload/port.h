@@ -18,8 +18,8 @@ struct OpenResult {
 };
 
 struct TransferResult {
-    std::size_t count = 0;              // bytes written or read
-    std::optional<SystemError> error;   // set when the system reported a failure
+    std::size_t count = 0;             // bytes written or read
+    std::optional<SystemError> error;  // set when the system reported a failure
 };
 
 // Called while a write is under way with the bytes that have left so far, of the total.
@@ -33,9 +33,9 @@ enum class WriteMode { Plain, Watched };
 
 // What a watched write reports to, and what stops it.
 struct WriteWatch {
-    WriteProgress progress;                    // bytes that have left the port so far, rising
-    const std::atomic<bool>* stop = nullptr;   // once true (from a signal or console handler),
-                                               // the write stops and drops what is still queued
+    WriteProgress progress;                   // bytes that have left the port so far, rising
+    const std::atomic<bool>* stop = nullptr;  // once true (from a signal or console handler),
+                                              // the write stops and drops what is still queued
 
     bool stopped() const { return stop && stop->load(); }
 };

@@ -6,7 +6,9 @@ namespace orvanta {
 
 std::string win32_device_path(const std::string& name)
 {
-    auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+    auto upper = [](char c) {
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    };
     if (name.size() < 5 || upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M')
         return name;
     for (std::size_t i = 3; i < name.size(); ++i)

@@ -285,7 +285,9 @@ std::string value_text(std::uint8_t v) { return std::to_string(static_cast<unsig
 
 SetupVerdict judge_setup(const Answers& answers, std::uint32_t baud, bool time_is_up)
 {
-    auto refused = [](std::string why) { return SetupVerdict{SetupVerdict::Status::Refused, std::move(why)}; };
+    auto refused = [](std::string why) {
+        return SetupVerdict{SetupVerdict::Status::Refused, std::move(why)};
+    };
     if (answers.baud && *answers.baud != baud)
         return refused("the server refused the speed: it answered " + grouped(*answers.baud) +
                        " baud to " + grouped(baud));
@@ -301,8 +303,8 @@ SetupVerdict judge_setup(const Answers& answers, std::uint32_t baud, bool time_i
         if (r.answer && *r.answer != r.wanted)
             return refused(std::string("the server refused ") + r.what + ": it answered " +
                            value_text(*r.answer) + " to " + value_text(r.wanted));
-    bool essential_in = answers.baud && answers.datasize && answers.parity && answers.stopsize &&
-                        answers.flow;
+    bool essential_in =
+        answers.baud && answers.datasize && answers.parity && answers.stopsize && answers.flow;
     // The speed query behind the requests is answered after all of them: what has not been
     // answered by then will not be.
     const bool settled = answers.baud_answers >= 2 || time_is_up;

@@ -10,8 +10,7 @@
 
 namespace orvanta::rfc2217 {
 
-constexpr std::uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250,
-                       SE = 240;
+constexpr std::uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
 constexpr std::uint8_t BINARY = 0, SUPPRESS_GO_AHEAD = 3, COM_PORT = 44;
 
 // The client's COM-PORT commands; the server answers each with the same code plus 100.
@@ -73,8 +72,8 @@ enum class Agreement { Pending, Agreed, Refused };
 struct Answers {
     std::optional<std::uint32_t> baud;
     std::optional<std::uint8_t> datasize, parity, stopsize, flow, dtr, rts, linestate_mask;
-    std::size_t baud_answers = 0;              // every answer to SET-BAUDRATE, counted
-    std::size_t transmitter_empty_reports = 0; // line state reports with the shift register empty
+    std::size_t baud_answers = 0;               // every answer to SET-BAUDRATE, counted
+    std::size_t transmitter_empty_reports = 0;  // line state reports with the shift register empty
 };
 
 // Reads the server's side of the connection: Telnet commands, option negotiation, COM-PORT
@@ -95,16 +94,16 @@ public:
     // What this program must answer to the server's negotiation, taken once.
     std::vector<std::uint8_t> take_replies();
 
-    Agreement com_port() const;     // the server runs the COM-PORT option for this client
-    Agreement binary_out() const;   // the server takes 8-bit data from this client
-    Agreement binary_in() const;    // the server sends 8-bit data to this client
+    Agreement com_port() const;    // the server runs the COM-PORT option for this client
+    Agreement binary_out() const;  // the server takes 8-bit data from this client
+    Agreement binary_in() const;   // the server sends 8-bit data to this client
     const Answers& answers() const { return answers_; }
 
 private:
     enum class Side { No, Wanted, Yes };
     struct Option {
-        Side us = Side::No;     // this program performs the option
-        Side him = Side::No;    // the server performs it
+        Side us = Side::No;   // this program performs the option
+        Side him = Side::No;  // the server performs it
         bool us_refused = false, him_refused = false;
     };
     enum class State { Data, Command, Option, SubOption, SubData, SubCommand };
@@ -114,7 +113,7 @@ private:
 
     State state_ = State::Data;
     std::uint8_t verb_ = 0;
-    std::vector<std::uint8_t> sub_;   // the subnegotiation's bytes after its option
+    std::vector<std::uint8_t> sub_;  // the subnegotiation's bytes after its option
     bool sub_is_com_port_ = false;
     Option options_[256];
     std::vector<std::uint8_t> replies_;
@@ -124,7 +123,7 @@ private:
 // The verdict on the line setup.
 struct SetupVerdict {
     enum class Status { Waiting, Accepted, Refused } status = Status::Waiting;
-    std::string problem;   // with Refused: what the server refused or left unanswered
+    std::string problem;  // with Refused: what the server refused or left unanswered
 };
 
 // Judges the answers to line_setup_requests(baud). The speed, the data size, the parity, the

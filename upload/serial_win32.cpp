@@ -76,7 +76,7 @@ void abandon(HANDLE h)
 class WriteFollower {
 public:
     WriteFollower(HANDLE h, std::size_t size, const WriteWatch& watch)
-        : h_(h), size_(size), watch_(watch)
+            : h_(h), size_(size), watch_(watch)
     {
     }
 

@@ -5,8 +5,8 @@ namespace orvanta {
 
 // A failure reported by the operating system: its code and its own words for it.
 struct SystemError {
-    long code = 0;      // errno, or GetLastError() for Win32 calls
-    std::string text;   // the system's message, without a trailing full stop or line end
+    long code = 0;     // errno, or GetLastError() for Win32 calls
+    std::string text;  // the system's message, without a trailing full stop or line end
 };
 
 // The text the C library gives for an errno value.

@@ -10,8 +10,8 @@ namespace {
 
 std::string trimmed(std::string text)
 {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                             text.back() == '.'))
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();
     return text;
 }
@@ -26,8 +26,8 @@ SystemError last_system_error()
     char buffer[512] = "";
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, 0, buffer, sizeof buffer, nullptr);
-    std::string text = length ? trimmed(std::string(buffer, length))
-                              : "system error " + std::to_string(code);
+    std::string text =
+        length ? trimmed(std::string(buffer, length)) : "system error " + std::to_string(code);
     return {static_cast<long>(code), text};
 }
 

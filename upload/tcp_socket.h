@@ -13,9 +13,9 @@
 namespace orvanta {
 
 struct SocketIo {
-    std::size_t count = 0;              // bytes the system took or gave
-    bool closed = false;                // the server closed its side (a read gave end of stream)
-    std::optional<SystemError> error;   // set when the system reported a failure
+    std::size_t count = 0;             // bytes the system took or gave
+    bool closed = false;               // the server closed its side (a read gave end of stream)
+    std::optional<SystemError> error;  // set when the system reported a failure
 };
 
 // Why a connection could not be made: the look-up of the name, or the connection itself.
@@ -48,8 +48,8 @@ public:
     };
     Ready wait(bool want_write, int timeout_ms);
 
-    SocketIo send(const std::uint8_t* data, std::size_t size);     // what fits now
-    SocketIo receive(std::uint8_t* data, std::size_t size);        // what is there now
+    SocketIo send(const std::uint8_t* data, std::size_t size);  // what fits now
+    SocketIo receive(std::uint8_t* data, std::size_t size);     // what is there now
 
     // Bytes handed to the connection that the server has not acknowledged yet, where the system
     // tells (0 where it does not).

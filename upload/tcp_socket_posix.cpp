@@ -113,7 +113,7 @@ SystemError lookup_error(int code)
 }
 
 std::optional<ConnectProblem> TcpSocket::connect(const std::string& host, std::uint16_t port,
-                                              int timeout_ms)
+                                                 int timeout_ms)
 {
     close();
     addrinfo hints = {};

@@ -101,7 +101,8 @@ SOCKET connect_one(const addrinfo& a, Clock::time_point deadline, SystemError& w
     }
     // A connection that fails shows in the exception set; one made, in the write set.
     bool readable = false, writable = false, failed = false;
-    int n = select_on(s, false, true, true, milliseconds_left(deadline), readable, writable, failed);
+    int n =
+        select_on(s, false, true, true, milliseconds_left(deadline), readable, writable, failed);
     if (n <= 0) {
         why = n == 0 ? socket_error(WSAETIMEDOUT) : last_socket_error();
         why.code = n == 0 ? ETIMEDOUT : why.code;

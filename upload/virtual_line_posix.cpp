@@ -32,8 +32,8 @@ std::string link_target(const std::string& path)
 std::string unique_link(const std::string& target, const std::string& link, SystemError& error)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = link + ".orvanta-" + std::to_string(getpid()) + "-" +
-                           std::to_string(attempt);
+        std::string name =
+            link + ".orvanta-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
         if (symlink(target.c_str(), name.c_str()) == 0)
             return name;
         if (errno != EEXIST)

@@ -25,7 +25,8 @@ public:
     {
         auto base = std::filesystem::temp_directory_path();
         for (unsigned i = 0;; ++i) {
-            path_ = base / ("orvanta-test-" + std::to_string(std::rand()) + "-" + std::to_string(i));
+            path_ =
+                base / ("orvanta-test-" + std::to_string(std::rand()) + "-" + std::to_string(i));
             if (std::filesystem::create_directory(path_))
                 break;
         }
@@ -44,7 +45,8 @@ public:
     {
         std::string file = path(name);
         std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return file;
     }
 

@@ -19,13 +19,19 @@ struct StyleName {
     DWORD value;
     const char* name;
 };
-#define FLAG(name) {(name), (name), #name}
-#define FIELD(mask, name) {(mask), (name), #name}
+#define FLAG(name)            \
+    {                         \
+        (name), (name), #name \
+    }
+#define FIELD(mask, name)     \
+    {                         \
+        (mask), (name), #name \
+    }
 
 const std::vector<StyleName> WINDOW_STYLES = {
-    FLAG(WS_POPUP),    FLAG(WS_CHILD),        FLAG(WS_MINIMIZE),       FLAG(WS_VISIBLE),
-    FLAG(WS_DISABLED), FLAG(WS_CLIPSIBLINGS), FLAG(WS_CLIPCHILDREN),   FLAG(WS_MAXIMIZE),
-    FLAG(WS_CAPTION),  FLAG(WS_BORDER),       FLAG(WS_DLGFRAME),       FLAG(WS_VSCROLL),
+    FLAG(WS_POPUP),    FLAG(WS_CHILD),        FLAG(WS_MINIMIZE),     FLAG(WS_VISIBLE),
+    FLAG(WS_DISABLED), FLAG(WS_CLIPSIBLINGS), FLAG(WS_CLIPCHILDREN), FLAG(WS_MAXIMIZE),
+    FLAG(WS_CAPTION),  FLAG(WS_BORDER),       FLAG(WS_DLGFRAME),     FLAG(WS_VSCROLL),
     FLAG(WS_HSCROLL),  FLAG(WS_SYSMENU),      FLAG(WS_THICKFRAME),
 };
 
@@ -34,45 +40,78 @@ const std::vector<StyleName> WINDOW_STYLES = {
 const std::vector<StyleName> CONTROL_STYLES = {FLAG(WS_GROUP), FLAG(WS_TABSTOP)};
 
 const std::vector<StyleName> DIALOG_STYLES = {
-    FLAG(WS_MINIMIZEBOX), FLAG(WS_MAXIMIZEBOX),  FLAG(DS_ABSALIGN),   FLAG(DS_SYSMODAL),
-    FLAG(DS_3DLOOK),      FLAG(DS_FIXEDSYS),     FLAG(DS_NOFAILCREATE), FLAG(DS_LOCALEDIT),
-    FLAG(DS_SETFONT),     FLAG(DS_MODALFRAME),   FLAG(DS_NOIDLEMSG),  FLAG(DS_SETFOREGROUND),
-    FLAG(DS_CONTROL),     FLAG(DS_CENTER),       FLAG(DS_CENTERMOUSE), FLAG(DS_CONTEXTHELP),
+    FLAG(WS_MINIMIZEBOX), FLAG(WS_MAXIMIZEBOX), FLAG(DS_ABSALIGN),     FLAG(DS_SYSMODAL),
+    FLAG(DS_3DLOOK),      FLAG(DS_FIXEDSYS),    FLAG(DS_NOFAILCREATE), FLAG(DS_LOCALEDIT),
+    FLAG(DS_SETFONT),     FLAG(DS_MODALFRAME),  FLAG(DS_NOIDLEMSG),    FLAG(DS_SETFOREGROUND),
+    FLAG(DS_CONTROL),     FLAG(DS_CENTER),      FLAG(DS_CENTERMOUSE),  FLAG(DS_CONTEXTHELP),
 };
 
 const std::vector<StyleName> BUTTON_STYLES = {
-    FIELD(BS_TYPEMASK, BS_PUSHBUTTON),   FIELD(BS_TYPEMASK, BS_DEFPUSHBUTTON),
-    FIELD(BS_TYPEMASK, BS_CHECKBOX),     FIELD(BS_TYPEMASK, BS_AUTOCHECKBOX),
-    FIELD(BS_TYPEMASK, BS_RADIOBUTTON),  FIELD(BS_TYPEMASK, BS_3STATE),
-    FIELD(BS_TYPEMASK, BS_AUTO3STATE),   FIELD(BS_TYPEMASK, BS_GROUPBOX),
-    FIELD(BS_TYPEMASK, BS_AUTORADIOBUTTON), FLAG(BS_LEFTTEXT),
-    FLAG(BS_ICON),  FLAG(BS_BITMAP), FLAG(BS_CENTER), FLAG(BS_LEFT), FLAG(BS_RIGHT),
-    FLAG(BS_VCENTER), FLAG(BS_TOP), FLAG(BS_BOTTOM), FLAG(BS_MULTILINE), FLAG(BS_NOTIFY),
+    FIELD(BS_TYPEMASK, BS_PUSHBUTTON),
+    FIELD(BS_TYPEMASK, BS_DEFPUSHBUTTON),
+    FIELD(BS_TYPEMASK, BS_CHECKBOX),
+    FIELD(BS_TYPEMASK, BS_AUTOCHECKBOX),
+    FIELD(BS_TYPEMASK, BS_RADIOBUTTON),
+    FIELD(BS_TYPEMASK, BS_3STATE),
+    FIELD(BS_TYPEMASK, BS_AUTO3STATE),
+    FIELD(BS_TYPEMASK, BS_GROUPBOX),
+    FIELD(BS_TYPEMASK, BS_AUTORADIOBUTTON),
+    FLAG(BS_LEFTTEXT),
+    FLAG(BS_ICON),
+    FLAG(BS_BITMAP),
+    FLAG(BS_CENTER),
+    FLAG(BS_LEFT),
+    FLAG(BS_RIGHT),
+    FLAG(BS_VCENTER),
+    FLAG(BS_TOP),
+    FLAG(BS_BOTTOM),
+    FLAG(BS_MULTILINE),
+    FLAG(BS_NOTIFY),
     FLAG(BS_FLAT),
 };
 
 const std::vector<StyleName> EDIT_STYLES = {
-    FIELD(ES_CENTER | ES_RIGHT, ES_LEFT), FIELD(ES_CENTER | ES_RIGHT, ES_CENTER),
-    FIELD(ES_CENTER | ES_RIGHT, ES_RIGHT), FLAG(ES_MULTILINE),  FLAG(ES_UPPERCASE),
-    FLAG(ES_LOWERCASE), FLAG(ES_PASSWORD), FLAG(ES_AUTOVSCROLL), FLAG(ES_AUTOHSCROLL),
-    FLAG(ES_NOHIDESEL), FLAG(ES_OEMCONVERT), FLAG(ES_READONLY), FLAG(ES_WANTRETURN),
+    FIELD(ES_CENTER | ES_RIGHT, ES_LEFT),
+    FIELD(ES_CENTER | ES_RIGHT, ES_CENTER),
+    FIELD(ES_CENTER | ES_RIGHT, ES_RIGHT),
+    FLAG(ES_MULTILINE),
+    FLAG(ES_UPPERCASE),
+    FLAG(ES_LOWERCASE),
+    FLAG(ES_PASSWORD),
+    FLAG(ES_AUTOVSCROLL),
+    FLAG(ES_AUTOHSCROLL),
+    FLAG(ES_NOHIDESEL),
+    FLAG(ES_OEMCONVERT),
+    FLAG(ES_READONLY),
+    FLAG(ES_WANTRETURN),
     FLAG(ES_NUMBER),
 };
 
 const std::vector<StyleName> STATIC_STYLES = {
-    FIELD(SS_TYPEMASK, SS_LEFT),     FIELD(SS_TYPEMASK, SS_CENTER),
-    FIELD(SS_TYPEMASK, SS_RIGHT),    FIELD(SS_TYPEMASK, SS_ICON),
-    FIELD(SS_TYPEMASK, SS_SIMPLE),   FIELD(SS_TYPEMASK, SS_LEFTNOWORDWRAP),
-    FIELD(SS_TYPEMASK, SS_BITMAP),   FIELD(SS_TYPEMASK, SS_ETCHEDHORZ),
-    FLAG(SS_NOPREFIX), FLAG(SS_NOTIFY), FLAG(SS_CENTERIMAGE), FLAG(SS_RIGHTJUST),
-    FLAG(SS_REALSIZEIMAGE), FLAG(SS_SUNKEN),
+    FIELD(SS_TYPEMASK, SS_LEFT),
+    FIELD(SS_TYPEMASK, SS_CENTER),
+    FIELD(SS_TYPEMASK, SS_RIGHT),
+    FIELD(SS_TYPEMASK, SS_ICON),
+    FIELD(SS_TYPEMASK, SS_SIMPLE),
+    FIELD(SS_TYPEMASK, SS_LEFTNOWORDWRAP),
+    FIELD(SS_TYPEMASK, SS_BITMAP),
+    FIELD(SS_TYPEMASK, SS_ETCHEDHORZ),
+    FLAG(SS_NOPREFIX),
+    FLAG(SS_NOTIFY),
+    FLAG(SS_CENTERIMAGE),
+    FLAG(SS_RIGHTJUST),
+    FLAG(SS_REALSIZEIMAGE),
+    FLAG(SS_SUNKEN),
 };
 
 const std::vector<StyleName> COMBOBOX_STYLES = {
-    FIELD(0x3, CBS_SIMPLE), FIELD(0x3, CBS_DROPDOWN), FIELD(0x3, CBS_DROPDOWNLIST),
-    FLAG(CBS_OWNERDRAWFIXED), FLAG(CBS_OWNERDRAWVARIABLE), FLAG(CBS_AUTOHSCROLL),
-    FLAG(CBS_OEMCONVERT), FLAG(CBS_SORT), FLAG(CBS_HASSTRINGS), FLAG(CBS_NOINTEGRALHEIGHT),
-    FLAG(CBS_DISABLENOSCROLL), FLAG(CBS_UPPERCASE), FLAG(CBS_LOWERCASE),
+    FIELD(0x3, CBS_SIMPLE),       FIELD(0x3, CBS_DROPDOWN),
+    FIELD(0x3, CBS_DROPDOWNLIST), FLAG(CBS_OWNERDRAWFIXED),
+    FLAG(CBS_OWNERDRAWVARIABLE),  FLAG(CBS_AUTOHSCROLL),
+    FLAG(CBS_OEMCONVERT),         FLAG(CBS_SORT),
+    FLAG(CBS_HASSTRINGS),         FLAG(CBS_NOINTEGRALHEIGHT),
+    FLAG(CBS_DISABLENOSCROLL),    FLAG(CBS_UPPERCASE),
+    FLAG(CBS_LOWERCASE),
 };
 
 const std::vector<StyleName> EX_STYLES = {
@@ -93,9 +132,12 @@ struct IdName {
     long id;
     const char* name;
 };
-#define ID(name) {(name), #name}
+#define ID(name)      \
+    {                 \
+        (name), #name \
+    }
 const std::vector<IdName> DIALOG_IDS = {ID(IDD_ABOUTBOX), ID(IDD_MAIN)};
-const std::vector<IdName> CONTROL_IDS = {ID(IDC_STATIC),  ID(IDOK),       ID(IDCANCEL),
+const std::vector<IdName> CONTROL_IDS = {ID(IDC_STATIC),    ID(IDOK),       ID(IDCANCEL),
                                          ID(IDC_FILE_PATH), ID(IDC_BROWSE), ID(IDC_SEND),
                                          ID(IDC_PORT)};
 const std::vector<IdName> RESOURCE_IDS = {ID(IDR_MAINFRAME)};
@@ -118,8 +160,7 @@ std::string hex(DWORD value)
 }
 
 // Adds to names the table's names that style's bits match, skipping bits already named.
-void add_names(DWORD style, const std::vector<StyleName>& table, DWORD& taken,
-               std::string& names)
+void add_names(DWORD style, const std::vector<StyleName>& table, DWORD& taken, std::string& names)
 {
     for (const StyleName& entry : table) {
         if ((entry.mask & taken) || (style & entry.mask) != entry.value)
@@ -184,8 +225,7 @@ std::string class_text(const TemplateName& name)
 // A title or menu: a text, or a resource id as #id.
 std::string name_text(const TemplateName& name, const std::vector<IdName>& ids)
 {
-    return name.text.empty() && name.ordinal ? "#" + id_text(name.ordinal, ids)
-                                             : quoted(name.text);
+    return name.text.empty() && name.ordinal ? "#" + id_text(name.ordinal, ids) : quoted(name.text);
 }
 
 // The text and at least one space, to width.
@@ -246,8 +286,8 @@ std::string dump_dialog(WORD id, const DialogTemplate& dialog)
         row("Dialog", id_text(id, DIALOG_IDS), quoted(dialog.title), dialog.x, dialog.y, dialog.cx,
             dialog.cy, named_bits(dialog.style, {&WINDOW_STYLES, &DIALOG_STYLES}));
     out += "    font " + std::to_string(dialog.point_size) + " " + quoted(dialog.typeface) +
-           " weight " + std::to_string(dialog.weight) + " italic " +
-           std::to_string(dialog.italic) + " charset " + std::to_string(dialog.charset) + "\n";
+           " weight " + std::to_string(dialog.weight) + " italic " + std::to_string(dialog.italic) +
+           " charset " + std::to_string(dialog.charset) + "\n";
     out += extras("    ", dialog.ex_style, dialog.help_id);
     if (dialog.menu.ordinal || !dialog.menu.text.empty())
         out += "    menu " + name_text(dialog.menu, RESOURCE_IDS) + "\n";

@@ -16,22 +16,20 @@ namespace {
 TEST(OrvantaDlg, SystemMenuEndsWithASeparatorAndTheAboutEntry)
 {
     COrvantaDlg dialog;
-    ModalScript().run(dialog, {[](HWND hwnd) {
-                                   HMENU menu = GetSystemMenu(hwnd, FALSE);
-                                   EXPECT_TRUE(menu);
-                                   const int count = GetMenuItemCount(menu);
-                                   EXPECT_GT(count, 2) << "the platform's own entries come first";
-                                   EXPECT_TRUE(GetMenuState(menu, count - 2, MF_BYPOSITION) &
-                                               MF_SEPARATOR);
-                                   char text[64] = "";
-                                   GetMenuStringA(menu, count - 1, text, sizeof text,
-                                                  MF_BYPOSITION);
-                                   EXPECT_STREQ(text, "&About Orvanta...");
-                                   EXPECT_EQ(GetMenuItemID(menu, count - 1),
-                                             static_cast<UINT>(IDM_ABOUTBOX));
-                                   return true;
-                               },
-                               post(WM_COMMAND, IDCANCEL)});
+    ModalScript().run(
+        dialog, {[](HWND hwnd) {
+                     HMENU menu = GetSystemMenu(hwnd, FALSE);
+                     EXPECT_TRUE(menu);
+                     const int count = GetMenuItemCount(menu);
+                     EXPECT_GT(count, 2) << "the platform's own entries come first";
+                     EXPECT_TRUE(GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+                     char text[64] = "";
+                     GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
+                     EXPECT_STREQ(text, "&About Orvanta...");
+                     EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+                     return true;
+                 },
+                 post(WM_COMMAND, IDCANCEL)});
 }
 
 TEST(OrvantaDlg, IconIsTheWindowsBigAndSmallIconAndItsDragImage)

@@ -42,15 +42,15 @@ public:
 };
 
 BEGIN_MESSAGE_MAP(CBaseTarget, CCmdTarget)
-    ON_WM_PAINT()
-    ON_COMMAND(IDOK, &CBaseTarget::OnCommandOK)
+ON_WM_PAINT()
+ON_COMMAND(IDOK, &CBaseTarget::OnCommandOK)
 END_MESSAGE_MAP()
 
 BEGIN_MESSAGE_MAP(CDerivedTarget, CBaseTarget)
-    ON_WM_PAINT()
-    ON_WM_SYSCOMMAND()
-    ON_WM_QUERYDRAGICON()
-    ON_BN_CLICKED(IDC_SEND, &CDerivedTarget::OnSend)
+ON_WM_PAINT()
+ON_WM_SYSCOMMAND()
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(IDC_SEND, &CDerivedTarget::OnSend)
 END_MESSAGE_MAP()
 
 namespace {
@@ -101,7 +101,7 @@ std::vector<BYTE> bytes(std::initializer_list<int> values)
 TEST(DlgInit, ParsesRecordsAndRefusesDamagedData)
 {
     const std::vector<BYTE> two_records = bytes({0xEB, 0x03, 0x03, 0x04, 3, 0, 0, 0, 'A', 'B', 0,
-                                                 0xE8, 0x03, 0x0C, 0x00, 0, 0, 0, 0, 0, 0});
+                                                 0xE8, 0x03, 0x0C, 0x00, 0, 0, 0, 0, 0,   0});
     const auto parsed = AfxParseDlgInit(two_records.data(), two_records.size());
     ASSERT_TRUE(parsed);
     ASSERT_EQ(parsed->size(), 2u);
@@ -160,9 +160,7 @@ TEST(Dialog, CommandsNoDialogTakesReachTheApplicationsCommandMap)
 // captioned with the program's name, and the dialog goes on.
 class CThrowingDlg : public CDialog {
 public:
-    explicit CThrowingDlg(std::function<void()> fnFail) : CDialog(IDD_ABOUTBOX), m_fnFail(fnFail)
-    {
-    }
+    explicit CThrowingDlg(std::function<void()> fnFail) : CDialog(IDD_ABOUTBOX), m_fnFail(fnFail) {}
     void OnOK() override { m_fnFail(); }
 
 private:

@@ -133,10 +133,12 @@ RunningOrvanta::RunningOrvanta()
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process_))
         return;
-    wait_until([this] {
-        main_ = find_window(process_.dwProcessId, "#32770", "Kestiva Orvanta", nullptr);
-        return main_ != nullptr;
-    }, 15000);
+    wait_until(
+        [this] {
+            main_ = find_window(process_.dwProcessId, "#32770", "Kestiva Orvanta", nullptr);
+            return main_ != nullptr;
+        },
+        15000);
 }
 
 RunningOrvanta::~RunningOrvanta()

@@ -76,9 +76,8 @@ protected:
     // Presses Send; it must finish with no message box.
     void send_silently()
     {
-        ASSERT_TRUE(click(app.control(IDC_SEND))) << "Send did not return: "
-                                                  << (app.dialog("Orvanta") ? "a message box"
-                                                                            : "still busy");
+        ASSERT_TRUE(click(app.control(IDC_SEND)))
+            << "Send did not return: " << (app.dialog("Orvanta") ? "a message box" : "still busy");
     }
 
     ComReader line{"COM3"};
@@ -110,7 +109,6 @@ TEST_F(OrvantaGui, OpensWithPortListDefaultPortAndEmptyReadOnlyFileBox)
     EXPECT_FALSE(GetDlgItem(app.main(), LOWORD(default_id)));
     for (int id : {IDC_BROWSE, IDC_SEND})
         EXPECT_EQ(GetWindowLongW(app.control(id), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
-
 }
 
 TEST_F(OrvantaGui, BrowseShowsATypedPathEvenForAFileThatDoesNotExist)
@@ -203,9 +201,7 @@ TEST_F(OrvantaGui, PortThatWillNotOpenShowsThePortErrorMessage)
 {
     choose_file(files.write("small.bin", pattern(3)));
 
-    const std::function<void()> select_com7 = [&] {
-        SendMessageW(port_box(), CB_SETCURSEL, 7, 0);
-    };
+    const std::function<void()> select_com7 = [&] { SendMessageW(port_box(), CB_SETCURSEL, 7, 0); };
     const struct {
         const char* name;
         std::function<void()> pick;
@@ -241,8 +237,9 @@ TEST_F(OrvantaGui, SystemMenuAboutOpensTheAboutBoxAndReturnsUnchanged)
 
     PostMessageW(app.main(), WM_SYSCOMMAND, SC_KEYMENU, ' ');
     HWND menu = nullptr;
-    ASSERT_TRUE(wait_until([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr &&
-                                        IsWindowVisible(menu); }));
+    ASSERT_TRUE(wait_until([&] {
+        return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu);
+    }));
     post_key(app.main(), VK_UP);
     post_key(app.main(), VK_RETURN);
 
@@ -264,7 +261,8 @@ TEST_F(OrvantaGui, SystemMenuAboutOpensTheAboutBoxAndReturnsUnchanged)
         EXPECT_EQ(GetWindowLongW(icon, GWL_STYLE) & SS_TYPEMASK, SS_ICON);
         EXPECT_NE(SendMessageW(icon, STM_GETICON, 0, 0), 0) << "the icon is shown";
         std::vector<std::string> texts;
-        for (HWND child = GetWindow(icon, GW_HWNDNEXT); child; child = GetWindow(child, GW_HWNDNEXT))
+        for (HWND child = GetWindow(icon, GW_HWNDNEXT); child;
+             child = GetWindow(child, GW_HWNDNEXT))
             texts.push_back(window_text(child));
         EXPECT_EQ(texts, (std::vector<std::string>{"Orvanta, Version 1.0",
                                                    "Copyright (C) 2026 Kestiva", "OK"}));

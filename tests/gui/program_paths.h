@@ -24,10 +24,7 @@ inline std::string path_from(const char* variable, const char* built_in)
 }
 
 // The Orvanta.exe of this build, which the GUI tests run.
-inline std::string built_program()
-{
-    return path_from("ORVANTA_EXE", ORVANTA_EXE_PATH);
-}
+inline std::string built_program() { return path_from("ORVANTA_EXE", ORVANTA_EXE_PATH); }
 
 // The shipped 32-bit Orvanta.exe, read as data (in the i686 build it is the built program too).
 inline std::string shipped_program()

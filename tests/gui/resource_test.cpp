@@ -151,8 +151,8 @@ TEST_P(OrvantaResources, VersionBlock)
     for (const auto& [name, value] : strings) {
         const std::string query = std::string("\\StringFileInfo\\040904E4\\") + name;
         char* found = nullptr;
-        ASSERT_TRUE(VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&found),
-                                   &length))
+        ASSERT_TRUE(
+            VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&found), &length))
             << name;
         EXPECT_STREQ(found, value) << name;
     }
@@ -217,8 +217,8 @@ TEST_P(OrvantaResources, IconGroupOfThirteenImages)
     }
     std::sort(images.begin(), images.end());
     const std::vector<std::pair<int, int>> expected = {
-        {16, 4}, {16, 8}, {16, 32}, {24, 4}, {24, 8}, {24, 32}, {32, 4},
-        {32, 8}, {32, 32}, {48, 4}, {48, 8}, {48, 32}, {256, 32}};
+        {16, 4}, {16, 8},  {16, 32}, {24, 4}, {24, 8},  {24, 32}, {32, 4},
+        {32, 8}, {32, 32}, {48, 4},  {48, 8}, {48, 32}, {256, 32}};
     EXPECT_EQ(images, expected);
 }
 

@@ -3,7 +3,7 @@
 namespace orvanta::test {
 
 BEGIN_MESSAGE_MAP(CTestApp, CWinApp)
-    ON_COMMAND(ID_HELP, &CTestApp::OnHelpCommand)
+ON_COMMAND(ID_HELP, &CTestApp::OnHelpCommand)
 END_MESSAGE_MAP()
 
 CTestApp::CTestApp()

@@ -80,7 +80,6 @@ TEST(Frame, NoFrameWithoutAReadableFile)
     FrameRead missing = read_frame(dir.path("missing.bin"), buffer.get());
     EXPECT_EQ(missing.status, FileStatus::OpenFailed);
     EXPECT_FALSE(missing.error.text.empty());
-
 }
 
 TEST(Frame, OnlyRegularFilesAreRead)
@@ -90,7 +89,8 @@ TEST(Frame, OnlyRegularFilesAreRead)
     std::string fifo = dir.path("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     TransferBuffer buffer = allocate_transfer_buffer();
-    for (const std::string& path : {dir.path(""), fifo, std::string("/dev/zero"), std::string("/dev/null")}) {
+    for (const std::string& path :
+         {dir.path(""), fifo, std::string("/dev/zero"), std::string("/dev/null")}) {
         FrameRead frame = read_frame(path, buffer.get());
         EXPECT_EQ(frame.status, FileStatus::NotAFile) << path;
         EXPECT_FALSE(frame.file) << path;
@@ -130,10 +130,18 @@ TEST(FrameParser, EmptyFrameIsCompleteAfterItsCount)
 TEST(Text, PortNamesForWin32)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"COM1", "COM1"},         {"COM9", "COM9"},         {"COM10", "\\\\.\\COM10"},
-        {"com12", "\\\\.\\com12"}, {"Com255", "\\\\.\\Com255"}, {"COM010", "\\\\.\\COM010"},
-        {"COM01", "COM01"},       {"\\\\.\\COM10", "\\\\.\\COM10"}, {"COM1X", "COM1X"},
-        {"COM", "COM"},           {"", ""},                 {"LPT10", "LPT10"},
+        {"COM1", "COM1"},
+        {"COM9", "COM9"},
+        {"COM10", "\\\\.\\COM10"},
+        {"com12", "\\\\.\\com12"},
+        {"Com255", "\\\\.\\Com255"},
+        {"COM010", "\\\\.\\COM010"},
+        {"COM01", "COM01"},
+        {"\\\\.\\COM10", "\\\\.\\COM10"},
+        {"COM1X", "COM1X"},
+        {"COM", "COM"},
+        {"", ""},
+        {"LPT10", "LPT10"},
         {" COM10", " COM10"},
     };
     for (const auto& [typed, opened] : cases)
@@ -144,19 +152,43 @@ TEST(Text, PortNamesForWin32)
 TEST(Text, RatesAndSecondsAreReadAsDecimal)
 {
     const std::pair<const char*, std::optional<std::uint32_t>> rates[] = {
-        {"115200", 115200}, {"0115200", 115200}, {"9600", 9600}, {"50", 50}, {"2000000", 2000000},
-        {"12345", {}},      {"", {}},            {"+9600", {}},  {"-9600", {}}, {"9600 ", {}},
-        {"0x2580", {}},     {"9.6e3", {}},       {"0", {}},      {"99999999999999999999", {}},
+        {"115200", 115200},
+        {"0115200", 115200},
+        {"9600", 9600},
+        {"50", 50},
+        {"2000000", 2000000},
+        {"12345", {}},
+        {"", {}},
+        {"+9600", {}},
+        {"-9600", {}},
+        {"9600 ", {}},
+        {"0x2580", {}},
+        {"9.6e3", {}},
+        {"0", {}},
+        {"99999999999999999999", {}},
         {"4294977896", {}},
     };
     for (const auto& [text, rate] : rates)
         EXPECT_EQ(parse_rate(text), rate) << text;
 
     const std::pair<const char*, std::optional<double>> seconds[] = {
-        {"2", 2.0},     {"0.5", 0.5},  {".25", 0.25},  {"0", 0.0},     {"1000000", 1e6},
-        {"1000001", {}}, {"nan", {}},  {"inf", {}},    {"-1", {}},     {"1e3", {}},
-        {"0x10", {}},    {"", {}},     {".", {}},      {"5.", {}},     {"1.2.3", {}},
-        {" 2", {}},      {"99999999999999999999999", {}},
+        {"2", 2.0},
+        {"0.5", 0.5},
+        {".25", 0.25},
+        {"0", 0.0},
+        {"1000000", 1e6},
+        {"1000001", {}},
+        {"nan", {}},
+        {"inf", {}},
+        {"-1", {}},
+        {"1e3", {}},
+        {"0x10", {}},
+        {"", {}},
+        {".", {}},
+        {"5.", {}},
+        {"1.2.3", {}},
+        {" 2", {}},
+        {"99999999999999999999999", {}},
     };
     for (const auto& [text, value] : seconds)
         EXPECT_EQ(parse_seconds(text, 0, 1e6), value) << text;

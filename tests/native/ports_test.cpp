@@ -82,8 +82,8 @@ TEST(PortList, APortHeldOpenIsBusy)
 
 TEST(PortList, NaturalOrder)
 {
-    const std::vector<std::string> names = {"COM10", "COM2", "/dev/ttyS10", "COM1", "/dev/ttyS9",
-                                            "/dev/ttyS010", "/dev/ttyACM0", "COM02"};
+    const std::vector<std::string> names = {"COM10",      "COM2",         "/dev/ttyS10",  "COM1",
+                                            "/dev/ttyS9", "/dev/ttyS010", "/dev/ttyACM0", "COM02"};
     std::vector<PortInfo> ports;
     for (const std::string& name : names)
         ports.push_back(PortInfo{name, {}, {}, {}, {}, {}, false});

@@ -28,8 +28,9 @@ Bytes answer(std::uint8_t command, const Bytes& value)
 
 Bytes baud_answer(std::uint32_t baud)
 {
-    return answer(SET_BAUDRATE, {static_cast<std::uint8_t>(baud >> 24), static_cast<std::uint8_t>(baud >> 16),
-                                 static_cast<std::uint8_t>(baud >> 8), static_cast<std::uint8_t>(baud)});
+    return answer(SET_BAUDRATE,
+                  {static_cast<std::uint8_t>(baud >> 24), static_cast<std::uint8_t>(baud >> 16),
+                   static_cast<std::uint8_t>(baud >> 8), static_cast<std::uint8_t>(baud)});
 }
 
 Bytes join(std::initializer_list<Bytes> parts)
@@ -76,23 +77,36 @@ TEST(Rfc2217, RequestsGoOutAsTheProtocolSpellsThem)
               (Bytes{IAC, SB, COM_PORT, 1, 0x00, 0x00, 0xFF, 0xFF, 0x00, IAC, SE}));
     EXPECT_EQ(sync_request(), (Bytes{IAC, SB, COM_PORT, 1, 0, 0, 0, 0, IAC, SE}));
     const Bytes setup = line_setup_requests(57600);
-    const Bytes ends_with = join({request(SET_CONTROL, {CONTROL_RTS_OFF}),
-                                  request(SET_LINESTATE_MASK, {LINESTATE_SHIFT_EMPTY}), sync_request()});
-    EXPECT_EQ(Bytes(setup.begin(), setup.begin() + 10), request(SET_BAUDRATE, {0x00, 0x00, 0xE1, 0x00}));
+    const Bytes ends_with =
+        join({request(SET_CONTROL, {CONTROL_RTS_OFF}),
+              request(SET_LINESTATE_MASK, {LINESTATE_SHIFT_EMPTY}), sync_request()});
+    EXPECT_EQ(Bytes(setup.begin(), setup.begin() + 10),
+              request(SET_BAUDRATE, {0x00, 0x00, 0xE1, 0x00}));
     ASSERT_GE(setup.size(), ends_with.size());
-    EXPECT_EQ(Bytes(setup.end() - static_cast<std::ptrdiff_t>(ends_with.size()), setup.end()), ends_with);
+    EXPECT_EQ(Bytes(setup.end() - static_cast<std::ptrdiff_t>(ends_with.size()), setup.end()),
+              ends_with);
 }
 
 // What a server says at the start and in answer to a setup, as the ser2net of Debian 12 says it
 // in front of a pseudo-terminal (no answer to DTR, RTS or the line state mask), with the
 // target's bytes between, 0xFF among them.
 const Bytes SERVER = join({
-    {IAC, WILL, SUPPRESS_GO_AHEAD, IAC, DO, SUPPRESS_GO_AHEAD, IAC, WILL, 1 /* echo */, IAC, DONT, 1,
-     IAC, DO, BINARY, IAC, WILL, BINARY, IAC, DO, COM_PORT},
+    {IAC, WILL, SUPPRESS_GO_AHEAD,
+     IAC, DO,   SUPPRESS_GO_AHEAD,
+     IAC, WILL, 1 /* echo */,
+     IAC, DONT, 1,
+     IAC, DO,   BINARY,
+     IAC, WILL, BINARY,
+     IAC, DO,   COM_PORT},
     answer(7 /* modem state */, {0x00}),
     {'h', 'i', IAC, IAC, 0x00, IAC, 241 /* NOP */, 'x'},
-    baud_answer(115200), answer(SET_DATASIZE, {8}), answer(SET_PARITY, {1}), answer(SET_STOPSIZE, {1}),
-    answer(SET_CONTROL, {1}), answer(NOTIFY_LINESTATE, {LINESTATE_SHIFT_EMPTY}), baud_answer(115200),
+    baud_answer(115200),
+    answer(SET_DATASIZE, {8}),
+    answer(SET_PARITY, {1}),
+    answer(SET_STOPSIZE, {1}),
+    answer(SET_CONTROL, {1}),
+    answer(NOTIFY_LINESTATE, {LINESTATE_SHIFT_EMPTY}),
+    baud_answer(115200),
     {IAC, SB, 24 /* another option's subnegotiation */, 1, 2, IAC, SE, 'y'},
 });
 const Bytes TARGET_DATA = {'h', 'i', 0xFF, 0x00, 'x', 'y'};
@@ -124,7 +138,8 @@ Seen feed_in_pieces(const Bytes& stream, std::size_t piece)
 
 TEST(Rfc2217, AServersAnswersReadTheSameHoweverTheyAreSplit)
 {
-    for (std::size_t piece : {SERVER.size(), std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}}) {
+    for (std::size_t piece :
+         {SERVER.size(), std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}}) {
         SCOPED_TRACE("pieces of " + std::to_string(piece));
         Seen seen = feed_in_pieces(SERVER, piece);
         EXPECT_EQ(seen.data, TARGET_DATA);
@@ -132,8 +147,8 @@ TEST(Rfc2217, AServersAnswersReadTheSameHoweverTheyAreSplit)
         EXPECT_EQ(seen.binary_out, Agreement::Agreed);
         EXPECT_EQ(seen.binary_in, Agreement::Agreed);
         // Suppress-go-ahead is taken both ways, echo refused; options asked for get no reply.
-        EXPECT_EQ(seen.replies, (Bytes{IAC, DO, SUPPRESS_GO_AHEAD, IAC, WILL, SUPPRESS_GO_AHEAD,
-                                       IAC, DONT, 1}));
+        EXPECT_EQ(seen.replies,
+                  (Bytes{IAC, DO, SUPPRESS_GO_AHEAD, IAC, WILL, SUPPRESS_GO_AHEAD, IAC, DONT, 1}));
         ASSERT_TRUE(seen.answers.baud);
         EXPECT_EQ(*seen.answers.baud, 115200u);
         EXPECT_EQ(seen.answers.baud_answers, 2u);
@@ -153,15 +168,31 @@ TEST(Rfc2217, RefusalsOfTheOptions)
         Bytes server;
         Agreement com_port, binary_out, binary_in;
     } cases[] = {
-        {"no COM-PORT", {IAC, DONT, COM_PORT, IAC, DO, BINARY, IAC, WILL, BINARY},
-         Agreement::Refused, Agreement::Agreed, Agreement::Agreed},
-        {"no binary from us", {IAC, DO, COM_PORT, IAC, DONT, BINARY, IAC, WILL, BINARY},
-         Agreement::Agreed, Agreement::Refused, Agreement::Agreed},
-        {"no binary to us", {IAC, DO, COM_PORT, IAC, DO, BINARY, IAC, WONT, BINARY},
-         Agreement::Agreed, Agreement::Agreed, Agreement::Refused},
-        {"not answered yet", {IAC, DO, BINARY}, Agreement::Pending, Agreement::Agreed, Agreement::Pending},
-        {"agreed, then withdrawn", {IAC, DO, COM_PORT, IAC, DONT, COM_PORT},
-         Agreement::Refused, Agreement::Pending, Agreement::Pending},
+        {"no COM-PORT",
+         {IAC, DONT, COM_PORT, IAC, DO, BINARY, IAC, WILL, BINARY},
+         Agreement::Refused,
+         Agreement::Agreed,
+         Agreement::Agreed},
+        {"no binary from us",
+         {IAC, DO, COM_PORT, IAC, DONT, BINARY, IAC, WILL, BINARY},
+         Agreement::Agreed,
+         Agreement::Refused,
+         Agreement::Agreed},
+        {"no binary to us",
+         {IAC, DO, COM_PORT, IAC, DO, BINARY, IAC, WONT, BINARY},
+         Agreement::Agreed,
+         Agreement::Agreed,
+         Agreement::Refused},
+        {"not answered yet",
+         {IAC, DO, BINARY},
+         Agreement::Pending,
+         Agreement::Agreed,
+         Agreement::Pending},
+        {"agreed, then withdrawn",
+         {IAC, DO, COM_PORT, IAC, DONT, COM_PORT},
+         Agreement::Refused,
+         Agreement::Pending,
+         Agreement::Pending},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -176,8 +207,8 @@ TEST(Rfc2217, RefusalsOfTheOptions)
 // Two sides that answer each other's answers would never stop: a repeated offer gets no reply.
 TEST(Rfc2217, NegotiationNeverLoops)
 {
-    Seen seen = feed_in_pieces({IAC, DO, COM_PORT, IAC, DO, COM_PORT, IAC, DO, 1, IAC, DO, 1,
-                                IAC, WILL, BINARY, IAC, WILL, BINARY},
+    Seen seen = feed_in_pieces({IAC, DO, COM_PORT, IAC, DO, COM_PORT, IAC, DO, 1, IAC, DO, 1, IAC,
+                                WILL, BINARY, IAC, WILL, BINARY},
                                4);
     EXPECT_EQ(seen.replies, (Bytes{IAC, WONT, 1}));
 }
@@ -200,18 +231,35 @@ TEST(Rfc2217, TheSetupIsJudgedOnEveryAnswer)
         const char* problem;
     } cases[] = {
         {"every answer right", [](Answers&) {}, false, S::Accepted, ""},
-        {"DTR and RTS answered off", [](Answers& a) { a.dtr = 9; a.rts = 12; }, false, S::Accepted, ""},
-        {"another speed", [](Answers& a) { a.baud = 9600; }, false, S::Refused, "refused the speed: it answered 9,600 baud to 57,600"},
-        {"7 data bits", [](Answers& a) { a.datasize = 7; }, false, S::Refused, "refused 8 data bits"},
+        {"DTR and RTS answered off",
+         [](Answers& a) {
+             a.dtr = 9;
+             a.rts = 12;
+         },
+         false, S::Accepted, ""},
+        {"another speed", [](Answers& a) { a.baud = 9600; }, false, S::Refused,
+         "refused the speed: it answered 9,600 baud to 57,600"},
+        {"7 data bits", [](Answers& a) { a.datasize = 7; }, false, S::Refused,
+         "refused 8 data bits"},
         {"even parity", [](Answers& a) { a.parity = 3; }, false, S::Refused, "refused no parity"},
-        {"two stop bits", [](Answers& a) { a.stopsize = 2; }, false, S::Refused, "refused 1 stop bit"},
-        {"hardware flow control", [](Answers& a) { a.flow = 3; }, false, S::Refused, "refused no flow control"},
+        {"two stop bits", [](Answers& a) { a.stopsize = 2; }, false, S::Refused,
+         "refused 1 stop bit"},
+        {"hardware flow control", [](Answers& a) { a.flow = 3; }, false, S::Refused,
+         "refused no flow control"},
         {"DTR kept on", [](Answers& a) { a.dtr = 8; }, false, S::Refused, "refused DTR off"},
         {"RTS kept on", [](Answers& a) { a.rts = 11; }, false, S::Refused, "refused RTS off"},
-        {"parity still to come", [](Answers& a) { a.parity.reset(); a.baud_answers = 1; }, false, S::Waiting, ""},
-        {"parity never answered", [](Answers& a) { a.parity.reset(); }, false, S::Refused, "did not answer the request for the parity"},
-        {"no answer in time", [](Answers& a) { a = Answers(); }, true, S::Refused, "did not answer the request for the speed"},
-        {"the query unanswered, time up", [](Answers& a) { a.baud_answers = 1; }, true, S::Accepted, ""},
+        {"parity still to come",
+         [](Answers& a) {
+             a.parity.reset();
+             a.baud_answers = 1;
+         },
+         false, S::Waiting, ""},
+        {"parity never answered", [](Answers& a) { a.parity.reset(); }, false, S::Refused,
+         "did not answer the request for the parity"},
+        {"no answer in time", [](Answers& a) { a = Answers(); }, true, S::Refused,
+         "did not answer the request for the speed"},
+        {"the query unanswered, time up", [](Answers& a) { a.baud_answers = 1; }, true, S::Accepted,
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

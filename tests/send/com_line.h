@@ -14,7 +14,8 @@ class ComReader {
 public:
     explicit ComReader(const char* name = "COM3")
     {
-        handle_ = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        handle_ =
+            CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE)
             return;
         DCB dcb = {};

@@ -65,13 +65,15 @@ public:
         now.two_stop_bits = (tio.c_cflag & CSTOPB) != 0;
         now.hardware_flow = (tio.c_cflag & CRTSCTS) != 0;
         now.software_flow = (tio.c_iflag & (IXON | IXOFF | IXANY)) != 0;
-        now.raw = (tio.c_oflag & OPOST) == 0 && (tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) == 0 &&
+        now.raw = (tio.c_oflag & OPOST) == 0 &&
+                  (tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) == 0 &&
                   (tio.c_iflag & (ICRNL | ISTRIP)) == 0;
         return now;
     }
 
     // What arrived, once the line has been quiet for a while.
-    std::vector<std::uint8_t> received(std::chrono::milliseconds quiet = std::chrono::milliseconds(150))
+    std::vector<std::uint8_t>
+    received(std::chrono::milliseconds quiet = std::chrono::milliseconds(150))
     {
         std::size_t last = SIZE_MAX;
         for (;;) {

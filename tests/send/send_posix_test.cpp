@@ -196,8 +196,9 @@ TEST(SendPosix, AwkwardFileNames)
     std::string base = dir.path("");
     std::string long_name(259 - base.size(), 'x');  // the whole path: 259 characters
     for (const std::string& name : {std::string("with spaces in it.bin"),
-                                     std::string("\xC3\xBC" "bertr\xC3\xA4ger-\xC3\xB1.bin"),
-                                     std::string("line\nfeed\x1B[2J.bin"), long_name}) {
+                                    std::string("\xC3\xBC"
+                                                "bertr\xC3\xA4ger-\xC3\xB1.bin"),
+                                    std::string("line\nfeed\x1B[2J.bin"), long_name}) {
         SCOPED_TRACE(name);
         PtyLine line;
         auto bytes = pattern(100);

@@ -47,16 +47,20 @@ struct Way {
     Sender send;
 };
 const Way WAYS[] = {
-    {"dialog", [](const std::string& p, const std::string& f, const SendOptions& o) { return send_file(p, f, o); }},
+    {"dialog", [](const std::string& p, const std::string& f,
+                  const SendOptions& o) { return send_file(p, f, o); }},
     {"command line", send_read_file},
 };
 
 TEST(Send, PutsExactlyTheFrameOnTheLine)
 {
     ScratchDir dir;
-    std::vector<std::vector<std::uint8_t>> files = {
-        {}, {0x41}, pattern(256), pattern(65535), std::vector<std::uint8_t>(300, 0xFF),
-        {'\r', '\n', 0x1A, 0x00, '\n', 0xFF}};
+    std::vector<std::vector<std::uint8_t>> files = {{},
+                                                    {0x41},
+                                                    pattern(256),
+                                                    pattern(65535),
+                                                    std::vector<std::uint8_t>(300, 0xFF),
+                                                    {'\r', '\n', 0x1A, 0x00, '\n', 0xFF}};
     for (const Way& way : WAYS) {
         for (const auto& bytes : files) {
             SCOPED_TRACE(std::string(way.name) + ", " + std::to_string(bytes.size()) + " bytes");

@@ -41,7 +41,8 @@ TEST(SendWin32, AwkwardFileNames)
     ScratchDir dir;
     std::string base = dir.path("");
     std::string longest(259 - base.size(), 'x');  // the whole path: MAX_PATH less its NUL
-    for (const std::string& name : {std::string("with spaces.bin"), std::string("\xE9t\xE9 \xFC.bin"), longest}) {
+    for (const std::string& name :
+         {std::string("with spaces.bin"), std::string("\xE9t\xE9 \xFC.bin"), longest}) {
         SCOPED_TRACE(name);
         ComLine line;
         auto bytes = pattern(77);
@@ -55,9 +56,10 @@ TEST(SendWin32, AwkwardFileNames)
 TEST(SendWin32, DeviceNamesAreNoFiles)
 {
     ScratchDir dir;
-    for (const std::string& name : {std::string("NUL"), std::string("nul.txt"), std::string("CON"),
-                                     std::string("aux"), std::string("COM2"), std::string("lpt1.bin"),
-                                     dir.path("prn.dat"), std::string("\\\\.\\COM2")}) {
+    for (const std::string& name :
+         {std::string("NUL"), std::string("nul.txt"), std::string("CON"), std::string("aux"),
+          std::string("COM2"), std::string("lpt1.bin"), dir.path("prn.dat"),
+          std::string("\\\\.\\COM2")}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(read_file(name, MAX_PAYLOAD).status, FileStatus::NotAFile);
         ComLine line;
@@ -66,7 +68,8 @@ TEST(SendWin32, DeviceNamesAreNoFiles)
     }
     // Names that only look alike are files like any other.
     auto bytes = pattern(5);
-    for (const std::string& name : {std::string("COM10.bin"), std::string("console.bin"), std::string("nully")})
+    for (const std::string& name :
+         {std::string("COM10.bin"), std::string("console.bin"), std::string("nully")})
         EXPECT_EQ(read_file(dir.write(name, bytes), MAX_PAYLOAD).status, FileStatus::Ready) << name;
 }
 

@@ -4,7 +4,8 @@
 // it. scripts/setup-wine32.sh builds it (32-bit, with no C library headers: it declares the few
 // calls it makes) and the Wine runner preloads it; natively run 32-bit Wine never loads it.
 //
-// Build: g++ -m32 -std=c++17 -ffreestanding -nostdinc -nostdinc++ -fPIC ... -c, ld -m elf_i386 -shared.
+// Build: g++ -m32 -std=c++17 -ffreestanding -nostdinc -nostdinc++ -fPIC ... -c, ld -m elf_i386
+// -shared.
 
 namespace {
 
@@ -27,8 +28,7 @@ namespace {
 void* const next_in_chain = reinterpret_cast<void*>(-1L);  // RTLD_NEXT
 
 // The next definition of a C library call that this library replaces.
-template <typename Function>
-Function next(Function& cached, const char* name)
+template <typename Function> Function next(Function& cached, const char* name)
 {
     if (!cached)
         cached = reinterpret_cast<Function>(dlsym(next_in_chain, name));
@@ -175,10 +175,7 @@ constexpr int map_fixed = 0x10;
 constexpr int map_fixed_noreplace = 0x100000;
 void* const failed = reinterpret_cast<void*>(-1L);
 
-bool needs_mending(int flags)
-{
-    return (flags & map_fixed_noreplace) && !(flags & map_fixed);
-}
+bool needs_mending(int flags) { return (flags & map_fixed_noreplace) && !(flags & map_fixed); }
 
 void* exactly_there(void* wanted, void* got, size_type length)
 {
@@ -201,18 +198,19 @@ extern "C" void* mmap(void* place, size_type length, int protection, int flags, 
     auto real = next(next_mmap, "mmap");
     if (!needs_mending(flags))
         return real(place, length, protection, flags, fd, offset);
-    return exactly_there(place, real(place, length, protection, flags & ~map_fixed_noreplace, fd, offset),
-                         length);
+    return exactly_there(
+        place, real(place, length, protection, flags & ~map_fixed_noreplace, fd, offset), length);
 }
 
-extern "C" void* mmap64(void* place, size_type length, int protection, int flags, int fd, long long offset)
+extern "C" void* mmap64(void* place, size_type length, int protection, int flags, int fd,
+                        long long offset)
 {
     using namespace mapping;
     auto real = next(next_mmap64, "mmap64");
     if (!needs_mending(flags))
         return real(place, length, protection, flags, fd, offset);
-    return exactly_there(place, real(place, length, protection, flags & ~map_fixed_noreplace, fd, offset),
-                         length);
+    return exactly_there(
+        place, real(place, length, protection, flags & ~map_fixed_noreplace, fd, offset), length);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -258,15 +256,9 @@ unsigned get_gs()
     return selector & 0xffff;
 }
 
-void set_gs(unsigned selector)
-{
-    __asm__ volatile("movw %w0, %%gs" ::"r"(selector));
-}
+void set_gs(unsigned selector) { __asm__ volatile("movw %w0, %%gs" ::"r"(selector)); }
 
-bool is_ldt(unsigned selector)
-{
-    return selector & 4;
-}
+bool is_ldt(unsigned selector) { return selector & 4; }
 
 // glibc keeps the thread pointer as the first word of the thread block.
 unsigned thread_pointer()
@@ -318,7 +310,8 @@ int move_gs_to_ldt()
     if (entry < 0)
         return -1;
     Descriptor descriptor{static_cast<unsigned>(entry), thread_pointer(), whole_range, flat_data};
-    if (raw_syscall(nr::modify_ldt, 1, reinterpret_cast<int>(&descriptor), sizeof descriptor) != 0) {
+    if (raw_syscall(nr::modify_ldt, 1, reinterpret_cast<int>(&descriptor), sizeof descriptor) !=
+        0) {
         give_back(entry);
         return -1;
     }
@@ -365,7 +358,8 @@ __attribute__((constructor)) void move_main_thread()
 }  // namespace segments
 }  // namespace
 
-extern "C" int pthread_create(void* thread, const void* attributes, void* (*routine)(void*), void* argument)
+extern "C" int pthread_create(void* thread, const void* attributes, void* (*routine)(void*),
+                              void* argument)
 {
     using namespace segments;
     auto real = next(next_pthread_create, "pthread_create");
@@ -398,7 +392,8 @@ extern "C" int pthread_create(void* thread, const void* attributes, void* (*rout
     __sync_lock_release(&creating);
     if (result != 0)
         free(start);  // otherwise the new thread owns it
-    raw_syscall(nr::rt_sigprocmask, 2 /* SIG_SETMASK */, reinterpret_cast<int>(before), sizeof before);
+    raw_syscall(nr::rt_sigprocmask, 2 /* SIG_SETMASK */, reinterpret_cast<int>(before),
+                sizeof before);
     return result;
 }
 

@@ -23,7 +23,8 @@ int main(int argc, char** argv)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (listener < 0 ||
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener, accepting ? 8 : 0) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         std::perror("silent_listener");
@@ -34,7 +35,8 @@ int main(int argc, char** argv)
         // Connections that fill the queue, never accepted; a further one is left unanswered.
         for (int i = 0; i < 2; ++i) {
             int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            // Non-blocking: the connection is only begun here (EINPROGRESS); the queue keeps it.
+            (void)connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
             held.push_back(fd);
         }
         usleep(100000);

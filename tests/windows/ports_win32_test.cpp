@@ -26,7 +26,8 @@ public:
     ~SerialCommEntry()
     {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SERIALCOMM, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SERIALCOMM, 0, KEY_SET_VALUE, &key) ==
+            ERROR_SUCCESS) {
             RegDeleteValueA(key, device_);
             RegCloseKey(key);
         }
