@@ -9,9 +9,9 @@
 
 namespace orvanta {
 
-// One serial port, used by one owner at a time; closed when the object goes. What the port is
-// to the system stays inside serial_posix.cpp and serial_win32.cpp, which each implement it with
-// their platform's own calls.
+// One serial port of this machine, as Port describes it. What the port is to the system (a
+// descriptor, a HANDLE) stays inside serial_posix.cpp and serial_win32.cpp, which each implement
+// it with their platform's own calls.
 class SerialPort final : public Port {
 public:
     SerialPort();
@@ -25,24 +25,14 @@ public:
     OpenResult open(const std::string& name, WriteMode mode = WriteMode::Plain) override;
 
     bool is_open() const override;
-
-    // Sets the speed, 8N1, no flow control, raw bytes, and drops DTR and RTS.
     std::optional<SystemError> configure(std::uint32_t baud) override;
-
-    // Writes all of data and returns how much went out. A Plain write returns once the port has
-    // taken the whole frame. A Watched write reports progress, returns once the bytes have left
-    // the port, and when it fails or is stopped drops what is still queued and counts only what
-    // has left.
     TransferResult write(const std::uint8_t* data, std::size_t size,
                          const WriteWatch& watch = {}) override;
 
-    // Reads up to size bytes, waiting at most timeout_ms for the first one (-1: no limit).
-    // A count of 0 with no error means the time ran out. Needs a port opened Plain.
+    // Needs a port opened Plain (on Windows a Watched port is opened for overlapped use).
     TransferResult read(std::uint8_t* data, std::size_t size, int timeout_ms) override;
 
-    // Drops what has arrived and not been read yet.
     void discard_input() override;
-
     void close() override;
 
 private:
