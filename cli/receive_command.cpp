@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -84,15 +85,31 @@ bool report_comparison(const std::vector<std::uint8_t>& got, const std::vector<s
     return true;
 }
 
-// One read that a stop signal may cut short: a read ended by a signal that was no stop is
-// made again.
+// How long one read waits at most before the stop flag is looked at again: a Windows console
+// event sets the flag from another thread and interrupts no read.
+constexpr int STOP_LOOK_MS = 200;
+
+// One read of at most timeout_ms (-1: no limit) that a stop cuts short: it waits in slices that
+// each look at the stop flag, and a read ended by a signal that was no stop goes on.
 TransferResult read_or_stop(const Reader& read, std::uint8_t* data, std::size_t size,
                             int timeout_ms, const StopSignals& stop)
 {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
     for (;;) {
-        TransferResult got = read(data, size, timeout_ms);
-        if (stop.stopped() || !got.error || got.error->code != EINTR)
+        int slice = STOP_LOOK_MS;
+        if (timeout_ms >= 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            slice =
+                static_cast<int>(std::max<long long>(0, std::min<long long>(slice, left.count())));
+        }
+        TransferResult got = read(data, size, slice);
+        if (stop.stopped() || got.count > 0)
             return got;
+        if (got.error && got.error->code != EINTR)
+            return got;
+        if (timeout_ms >= 0 && Clock::now() >= deadline)
+            return {};
     }
 }
 
