@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#ifndef _WIN32
-#include <filesystem>
-#endif
+
+#include "port_names.h"
 
 namespace orvanta {
 
@@ -45,28 +44,6 @@ bool natural_less(const std::string& a, const std::string& b)
     return a < b;  // equal as numbers ("COM02", "COM2"): still one order
 }
 
-#ifdef _WIN32
-// COM names: any letter case, with or without the device namespace prefix.
-std::string plain_com_name(std::string name)
-{
-    if (name.compare(0, 4, "\\\\.\\") == 0)
-        name.erase(0, 4);
-    for (char& c : name)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return name;
-}
-#endif
-
-bool same_port(const std::string& a, const std::string& b)
-{
-#ifdef _WIN32
-    return plain_com_name(a) == plain_com_name(b);
-#else
-    std::error_code ignored;
-    return a == b || std::filesystem::equivalent(a, b, ignored);
-#endif
-}
-
 }  // namespace
 
 std::string port_identity(const PortInfo& port)
@@ -97,8 +74,9 @@ std::string port_line(const PortInfo& port)
 
 std::optional<PortInfo> find_port(const std::string& name)
 {
+    const std::string key = port_key(name);
     for (PortInfo& port : list_ports(false))
-        if (same_port(name, port.name))
+        if (port_key(port.name) == key)
             return port;
     return std::nullopt;
 }
