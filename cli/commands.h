@@ -52,10 +52,10 @@ struct ReceiveArgs {
     Verbosity verbosity = Verbosity::Normal;
 };
 
-// The port options of a command: seconds become milliseconds.
-inline int connect_timeout_ms(double seconds)
+// Seconds of an option as the milliseconds a wait takes; a negative time (no limit) stays -1.
+inline int milliseconds(double seconds)
 {
-    return static_cast<int>(std::lround(seconds * 1000));
+    return seconds < 0 ? -1 : static_cast<int>(std::lround(seconds * 1000));
 }
 
 int run_send(const SendArgs& args);

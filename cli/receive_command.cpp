@@ -22,8 +22,6 @@ namespace {
 using Reader = std::function<TransferResult(std::uint8_t*, std::size_t, int)>;
 using Clock = std::chrono::steady_clock;
 
-int milliseconds(double seconds) { return seconds < 0 ? -1 : static_cast<int>(seconds * 1000); }
-
 // The reference file, read whole before anything waits; "" when it can be used.
 std::string read_expected(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
@@ -184,7 +182,7 @@ int run_receive(const ReceiveArgs& args)
         }
     }
 
-    std::unique_ptr<Port> port = make_port(args.port, {connect_timeout_ms(args.connect_timeout)});
+    std::unique_ptr<Port> port = make_port(args.port, {milliseconds(args.connect_timeout)});
     VirtualLine line;
     Reader read;
     if (!args.virtual_link.empty()) {

@@ -60,7 +60,7 @@ SendOutcome send_to_one(const SendArgs& args, const std::vector<std::uint8_t>& f
         };
     }
     const std::string& name = args.ports.front();
-    std::unique_ptr<Port> port = make_port(name, {connect_timeout_ms(args.connect_timeout)});
+    std::unique_ptr<Port> port = make_port(name, {milliseconds(args.connect_timeout)});
     const bool talk = args.verbosity != Verbosity::Quiet;
     SendOutcome outcome = send_when_present(*port, name, frame, options, args.wait_port, [&] {
         if (talk)
@@ -129,7 +129,7 @@ std::vector<SendOutcome> send_to_several(const SendArgs& args,
     for (const std::string& name : args.ports) {
         auto send = std::make_unique<PortSend>();
         send->name = name;
-        send->port = make_port(name, {connect_timeout_ms(args.connect_timeout)});
+        send->port = make_port(name, {milliseconds(args.connect_timeout)});
         name_width = std::max(name_width, printable(name).size());
         sends.push_back(std::move(send));
     }
