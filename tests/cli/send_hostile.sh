@@ -101,8 +101,14 @@ check "stdout full: exit 1" [ $status -eq 1 ]
 check "stdout full: says so" contains "$work/err" "cannot write the output: No space left on device"
 "$cli" send -p "$fast" "$work/small.bin" >&- 2>"$work/err"; status=$?
 check "stdout closed: exit 1" [ $status -eq 1 ]
-"$cli" send -p "$fast" "$work/small.bin" 2>"$work/err" | true; status=${PIPESTATUS[0]}
+# A pipe whose reader is gone before the send starts (`| true` could still be reading).
+mkfifo "$work/gone"
+exec {reader}<>"$work/gone" {writer}>"$work/gone"
+exec {reader}<&-
+"$cli" send -p "$fast" "$work/small.bin" >&$writer 2>"$work/err"; status=$?
+exec {writer}>&-
 check "stdout a closed pipe: exit 1, not killed by SIGPIPE" [ $status -eq 1 ]
+check "stdout a closed pipe: says so" contains "$work/err" "cannot write the output: Broken pipe"
 before=$(arrived "$work/fast.got")
 "$cli" send -p "$fast" --baud 12345 "$work/small.bin" 2>&-; status=$?
 check "stderr closed: usage error still exits 2" [ $status -eq 2 ]
