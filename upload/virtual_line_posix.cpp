@@ -71,8 +71,8 @@ VirtualLine::~VirtualLine()
             if (poll(&p, 1, 10) > 0 && (p.revents & POLLHUP))
                 break;
             std::uint8_t discard[256];
-            if (p.revents & POLLIN)
-                (void)::read(line.receiver, discard, sizeof discard);
+            if ((p.revents & POLLIN) && ::read(line.receiver, discard, sizeof discard) <= 0)
+                break;  // the sender's end is closed (EIO on a pty) or the read failed
         }
         close(line.receiver);
     }

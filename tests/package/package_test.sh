@@ -61,6 +61,8 @@ lintian --fail-on error --display-info "$deb" >"$work/lintian.log" 2>&1
 lintian_status=$?
 grep -v 'running with root privileges' "$work/lintian.log" | sed 's/^/    /'
 check "lintian finds no error" [ $lintian_status -eq 0 ]
+check "the program is hardened as a distribution's are (fortified calls, read-only relocations)" \
+  [ -z "$(grep -E 'hardening-no-|no-fortify-functions' "$work/lintian.log")" ]
 
 echo "-- apt-get install and remove"
 # A throw-away root: this system as a copy-on-write overlay, in a mount namespace of its own;
