@@ -1,18 +1,13 @@
 // Windows port names ignore letter case, and COM3 is \\.\COM3 in the device namespace.
 #include "port_names.h"
 
-#include <cctype>
+#include "port_name.h"
 
 namespace orvanta {
 
 std::string port_key(const std::string& name)
 {
-    std::string key = name;
-    if (key.compare(0, 4, "\\\\.\\") == 0 || key.compare(0, 4, "//./") == 0)
-        key.erase(0, 4);
-    for (char& c : key)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return key;
+    return ascii_upper(in_device_namespace(name) ? name.substr(4) : name);
 }
 
 }  // namespace orvanta

@@ -7,25 +7,20 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include "port_name.h"
+
 namespace orvanta {
 
 namespace {
-
-std::string upper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // Windows opens a device for these names in any folder and with any extension ("C:\x\nul.txt" is
 // NUL), and for anything in the device namespace (\\.\COM2, \\.\pipe\x).
 bool is_device_name(const std::string& path)
 {
-    if (path.compare(0, 4, "\\\\.\\") == 0 || path.compare(0, 4, "//./") == 0)
+    if (in_device_namespace(path))
         return true;
     std::string name = path.substr(path.find_last_of("\\/:") + 1);  // npos + 1 == 0
-    name = upper(name.substr(0, name.find('.')));
+    name = ascii_upper(name.substr(0, name.find('.')));
     while (!name.empty() && name.back() == ' ')
         name.pop_back();
     static const char* const devices[] = {"CON",    "PRN",     "AUX",   "NUL",

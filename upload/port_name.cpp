@@ -4,12 +4,22 @@
 
 namespace orvanta {
 
+std::string ascii_upper(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+bool in_device_namespace(const std::string& name)
+{
+    return name.compare(0, 4, "\\\\.\\") == 0 || name.compare(0, 4, "//./") == 0;
+}
+
 std::string win32_device_path(const std::string& name)
 {
-    auto upper = [](char c) {
-        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    };
-    if (name.size() < 5 || upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M')
+    if (name.size() < 5 || ascii_upper(name.substr(0, 3)) != "COM")
         return name;
     for (std::size_t i = 3; i < name.size(); ++i)
         if (!std::isdigit(static_cast<unsigned char>(name[i])))
