@@ -61,7 +61,7 @@ echo "longest wait for a byte mid-stream on any line: $(worst_wait "$work"/sixte
 echo "  the same 16 lines fed by 16 orvanta-cli processes, one line each: $(worst_wait "$work"/apart.*) byte-times"
 echo "streams per line (a pause of 200 ms or more would part a frame in two): $(cat "$work"/one.* "$work"/sixteen.* | awk '/^line/ { print $4 }' | sort -u | tr '\n' ' ')"
 echo "sender CPU time: $(awk -v s="$one_cpu" 'BEGIN { printf "%.1f", s * 1000 }') ms for 1 line, $(awk -v s="$many_cpu" 'BEGIN { printf "%.1f", s * 1000 }') ms for 16"
-echo "sender peak memory: $one_rss KiB for 1 line, $many_rss KiB for 16: +$((many_rss - one_rss)) KiB (goal: under 16 x 70 = 1,120 KiB more)"
+echo "sender peak memory: $one_rss KiB for 1 line, $many_rss KiB for 16: $(printf "%+d" $((many_rss - one_rss))) KiB (goal: under 16 x 70 = 1,120 KiB more)"
 
 echo "== send --watch: from the file's last change to the first byte on the line (median of $runs)"
 rm -f "$work/w" "$work/w.log"
