@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "deadline.h"
 #include "frame.h"
 #include "input_file.h"
 #include "make_port.h"
@@ -20,7 +21,6 @@ namespace orvanta {
 namespace {
 
 using Reader = std::function<TransferResult(std::uint8_t*, std::size_t, int)>;
-using Clock = std::chrono::steady_clock;
 
 // The reference file, read whole before anything waits; "" when it can be used.
 std::string read_expected(const std::string& path, std::vector<std::uint8_t>& bytes)
@@ -94,13 +94,8 @@ TransferResult read_or_stop(const Reader& read, std::uint8_t* data, std::size_t 
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
     for (;;) {
-        int slice = STOP_LOOK_MS;
-        if (timeout_ms >= 0) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            slice =
-                static_cast<int>(std::max<long long>(0, std::min<long long>(slice, left.count())));
-        }
+        const int slice =
+            timeout_ms < 0 ? STOP_LOOK_MS : std::min(STOP_LOOK_MS, milliseconds_left(deadline));
         TransferResult got = read(data, size, slice);
         if (stop.stopped() || got.count > 0)
             return got;
@@ -145,11 +140,10 @@ std::size_t bytes_after_frame(const Reader& read, const ReceiveArgs& args, const
     std::size_t extra = 0;
     std::uint8_t chunk[4096];
     while (!stop.stopped()) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
+        const int left = milliseconds_left(deadline);
+        if (left == 0)
             break;
-        TransferResult got =
-            read_or_stop(read, chunk, sizeof chunk, static_cast<int>(left.count()), stop);
+        TransferResult got = read_or_stop(read, chunk, sizeof chunk, left, stop);
         if (got.error || got.count == 0)
             break;
         extra += got.count;

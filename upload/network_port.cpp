@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "deadline.h"
 #include "line_settings.h"
 #include "network_address.h"
 #include "rfc2217.h"
@@ -17,18 +18,10 @@ namespace orvanta {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // How often a wait looks at the stop flag.
 constexpr int WATCH_INTERVAL_MS = 100;
 // The most of the target's bytes kept for a reader; a server that floods is not followed further.
 constexpr std::size_t MAX_PENDING = 1 << 20;
-
-int milliseconds_left(Clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
 
 // How long a frame of size bytes takes on a line at baud with 10 bits a byte (8N1).
 Clock::duration line_time(std::size_t size, std::uint32_t baud)

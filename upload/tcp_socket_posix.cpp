@@ -16,6 +16,8 @@
 #include <linux/sockios.h>
 #endif
 
+#include "deadline.h"
+
 #ifndef MSG_NOSIGNAL
 #define MSG_NOSIGNAL 0  // macOS: SO_NOSIGPIPE on the socket does the same
 #endif
@@ -23,14 +25,6 @@
 namespace orvanta {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int milliseconds_left(Clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
 
 // Frees a look-up's answer.
 struct AddressList {
@@ -62,20 +56,12 @@ int connect_one(const addrinfo& a, Clock::time_point deadline, SystemError& why)
         ::close(fd);
         return -1;
     }
-    for (;;) {
-        pollfd p = {fd, POLLOUT, 0};
-        int ready = poll(&p, 1, milliseconds_left(deadline));
-        if (ready < 0 && errno == EINTR) {  // a stop signal: give up this attempt
-            why = last_system_error();
-            ::close(fd);
-            return -1;
-        }
-        if (ready <= 0) {
-            why = errno_error(ETIMEDOUT);
-            ::close(fd);
-            return -1;
-        }
-        break;
+    pollfd p = {fd, POLLOUT, 0};
+    if (int ready = poll(&p, 1, milliseconds_left(deadline)); ready <= 0) {
+        // EINTR is a stop signal, which gives up this attempt; any other end is the time's.
+        why = ready < 0 && errno == EINTR ? last_system_error() : errno_error(ETIMEDOUT);
+        ::close(fd);
+        return -1;
     }
     int error = 0;
     socklen_t length = sizeof error;

@@ -9,11 +9,11 @@
 #include <cerrno>
 #include <chrono>
 
+#include "deadline.h"
+
 namespace orvanta {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Winsock for the life of the program, once it is needed.
 class Winsock {
@@ -37,12 +37,6 @@ bool winsock_started()
 {
     static Winsock winsock;
     return winsock.started();
-}
-
-int milliseconds_left(Clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
 SystemError socket_error(int code)
