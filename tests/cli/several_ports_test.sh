@@ -92,7 +92,7 @@ check "reader gone mid-frame: no waiting for the others" [ $took -lt 4000 ]
 before=$(size "$work/got3")
 kill -STOP $slow_pid
 "$cli" send -p "$s1" -p "$l3" "$work/big.bin" >"$work/out" 2>"$work/err" & sender=$!
-sleep 1.5
+for _ in $(seq 200); do [ "$(size "$work/got3")" -ge $((before + 65537)) ] && break; sleep 0.05; done
 check "stalled: the other line got the frame meanwhile" \
   bash -c "tail -c +$((before + 1)) '$work/got3' | cmp -s - '$work/bigframe'"
 kill -INT $sender; wait $sender; status=$?
@@ -106,8 +106,12 @@ check "stalled, Ctrl-C: the port is free at once" [ $status -eq 0 ]
 
 # SIGTERM during a send to two paced lines stops both: 143, each says how far.
 sleep 1
+before1=$(size "$work/slow1") before2=$(size "$work/slow2")
 "$cli" send -p "$s1" -p "$s2" "$work/big.bin" >"$work/out" 2>"$work/err" & sender=$!
-sleep 1
+for _ in $(seq 200); do  # signalled once the frame flows on both lines
+  [ "$(size "$work/slow1")" -gt "$before1" ] && [ "$(size "$work/slow2")" -gt "$before2" ] && break
+  sleep 0.05
+done
 kill -TERM $sender; wait $sender; status=$?
 check "SIGTERM, two ports: exit 143" [ $status -eq 143 ]
 check "SIGTERM, two ports: both stopped" [ "$(grep -c '^stopped: .* of 65,537 bytes went out' "$work/err")" = 2 ]
