@@ -2,4 +2,5 @@
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(TOOLCHAIN_PREFIX aarch64-linux-gnu)
 set(QEMU qemu-aarch64-static)
+set(ORVANTA_DEBIAN_ARCHITECTURE arm64)
 include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)

@@ -3,4 +3,5 @@
 set(CMAKE_SYSTEM_PROCESSOR armv7l)
 set(TOOLCHAIN_PREFIX arm-linux-gnueabihf)
 set(QEMU qemu-arm-static)
+set(ORVANTA_DEBIAN_ARCHITECTURE armhf)
 include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)

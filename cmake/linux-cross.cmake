@@ -1,6 +1,6 @@
 # What both ARM Linux toolchains share: Debian's cross compilers, the target's C library under
 # /usr/TOOLCHAIN_PREFIX, and QEMU's user-mode emulator to run the tests. The including file sets
-# CMAKE_SYSTEM_PROCESSOR, TOOLCHAIN_PREFIX and QEMU first.
+# CMAKE_SYSTEM_PROCESSOR, TOOLCHAIN_PREFIX, QEMU and ORVANTA_DEBIAN_ARCHITECTURE (the package's) first.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++)
