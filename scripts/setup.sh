@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the demo need, only those missing,
+# Installs the Debian packages that the build, the tests and the demo need, only those missing
+# (the ARM cross compilers among them, whose programs the tests run under qemu's user mode),
 # then makes 32-bit Wine work (scripts/setup-wine32.sh) for the tests of the shipped programs.
 # Never adds the i386 architecture to dpkg (its index is broken on the mirror).
 set -euo pipefail
@@ -10,6 +11,7 @@ packages=(
   wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick icoutils
   clang libclang-rt-14-dev valgrind time clang-format clang-tidy
   ser2net lintian dpkg-dev qemu-user-static libc6-i386
+  g++-aarch64-linux-gnu libc6-dev-arm64-cross g++-arm-linux-gnueabihf libc6-dev-armhf-cross
 )
 
 # Files the build cannot do without, and their packages: a package that dpkg calls installed
@@ -28,6 +30,12 @@ required_files=(
   /usr/bin/Xvfb:xvfb
   /lib/ld-linux.so.2:libc6-i386
   /usr/bin/qemu-i386-static:qemu-user-static
+  /usr/bin/qemu-aarch64-static:qemu-user-static
+  /usr/bin/qemu-arm-static:qemu-user-static
+  /usr/bin/aarch64-linux-gnu-g++:g++-aarch64-linux-gnu
+  /usr/aarch64-linux-gnu/lib/libc.so.6:libc6-arm64-cross
+  /usr/bin/arm-linux-gnueabihf-g++:g++-arm-linux-gnueabihf
+  /usr/arm-linux-gnueabihf/lib/libc.so.6:libc6-armhf-cross
 )
 
 missing=()

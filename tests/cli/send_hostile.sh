@@ -67,8 +67,7 @@ check "a file given as the port is untouched" cmp -s "$work/disk.img" "$work/dis
 row "port missing"        1 "$work/nope port error: No such file or directory" send -p "$work/nope" "$work/small.bin"
 # The user's own terminal (script gives the command one): refused, and left as it was.
 if [ -n "${ORVANTA_EMULATOR:-}" ]; then
-  echo "SKIPPED: own terminal: under $ORVANTA_EMULATOR the program cannot tell its own terminal"
-  echo "         (qemu-user 7.2 passes TIOCGSID on but does not copy the answer back)"
+  echo "SKIPPED: send_hostile.sh, own terminal: the emulator ($ORVANTA_EMULATOR) does not say which session a terminal belongs to (qemu-user 7.2 passes TIOCGSID on but does not copy the answer back)"
 else
   script -qec "stty -g >$work/tty.before; $cli send -p /dev/tty $work/small.bin 2>$work/tty.err; echo \$? >$work/tty.status; stty -g >$work/tty.after" /dev/null >/dev/null
   check "own terminal refused" [ "$(cat "$work/tty.status")" = 1 ]

@@ -173,9 +173,9 @@ TEST(SendPosix, TheOwnTerminalIsNoPort)
         return refused ? 0 : 1;
     });
     if (verdict == NO_SESSION_ANSWER)
-        GTEST_SKIP() << "the emulator does not say which session a terminal belongs to (qemu-user "
-                        "7.2 passes TIOCGSID on but does not copy the answer back), so the "
-                        "program cannot tell its own terminal here";
+        GTEST_SKIP() << "SKIPPED: SendPosix.TheOwnTerminalIsNoPort: the emulator does not say "
+                        "which session a terminal belongs to (qemu-user 7.2 passes TIOCGSID on "
+                        "but does not copy the answer back)";
     EXPECT_EQ(verdict, 0);
     EXPECT_TRUE(line.received().empty());
 }
