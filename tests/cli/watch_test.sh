@@ -39,7 +39,8 @@ watch_row() {
   for _ in $(seq 100); do [ "$(log_lines)" -gt $seen ] && break; sleep 0.05; done
   sleep 0.2
   local now; now=$(log_lines)
-  [ "$now" -eq $((seen + 1)) ] || { echo "$name: $((now - seen)) lines, want 1"; ok=0; }
+  [ "$now" -eq $((seen + 1)) ] ||
+    { echo "$name: $((now - seen)) lines, want 1:"; timed_lines | tail -n +$((seen + 1)); ok=0; }
   seen=$now
   local last; last=$(timed_lines | tail -n 1)
   [[ $last == *"$text"* ]] || { echo "$name: last line '$last', want '$text'"; ok=0; }
