@@ -34,28 +34,34 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-damaged=()
-for entry in "${required_files[@]}"; do
-  file=${entry%%:*} package=${entry#*:}
-  [ -e "$file" ] || [[ " ${missing[*]} " == *" $package "* ]] || damaged+=("$package")
-done
 
-install_packages() {
-  export DEBIAN_FRONTEND=noninteractive
-  # Another install under way (a second build, the system's own updates) is waited for, not failed on.
-  local wait_lock=(-o DPkg::Lock::Timeout=600) sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" update -qq >/dev/null
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "setup: installing ${missing[*]}" >&2
-    "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  fi
-  if [ ${#damaged[@]} -gt 0 ]; then
-    echo "setup: reinstalling ${damaged[*]} (files missing)" >&2
-    "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --reinstall --no-install-recommends \
-      $(printf '%s\n' "${damaged[@]}" | sort -u) >/dev/null
-  fi
+# The packages of required files that are not there. Looked at after the missing packages are
+# in: many of these files come with them, as dependencies.
+damaged_packages() {
+  local entry
+  for entry in "${required_files[@]}"; do
+    [ -e "${entry%%:*}" ] || echo "${entry#*:}"
+  done | sort -u
 }
 
-[ ${#missing[@]} -eq 0 ] && [ ${#damaged[@]} -eq 0 ] || install_packages
+export DEBIAN_FRONTEND=noninteractive
+# Another install under way (a second build, the system's own updates) is waited for, not failed on.
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+updated=0
+apt_get() {
+  [ $updated = 1 ] || "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq >/dev/null
+  updated=1
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 "$@" >/dev/null
+}
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  apt_get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+mapfile -t damaged < <(damaged_packages)
+if [ ${#damaged[@]} -gt 0 ]; then
+  echo "setup: reinstalling ${damaged[*]} (files missing)" >&2
+  apt_get install -y -qq --reinstall --no-install-recommends "${damaged[@]}"
+fi
 exec "$(dirname "$0")/setup-wine32.sh"
