@@ -17,9 +17,27 @@
 
 namespace {
 
-const char* const EXAMPLES = R"(
+// Each command's --help ends with its own examples and notes; the program's own ends with one
+// example of each command and what is common to all.
+const char* const PROGRAM_FOOTER = R"(
 Examples:
   orvanta-cli ports
+  orvanta-cli send -p /dev/ttyUSB0 program.bin
+  orvanta-cli receive --virtual /tmp/orvanta-line -o got.bin --expect program.bin
+
+orvanta-cli COMMAND --help tells more of each command.
+Exit status: 0 done, 1 the send or receive failed, 2 usage error, 128 + the signal's number when
+stopped by one (130 for Ctrl-C).)";
+
+const char* const PORTS_FOOTER = R"(
+Example:
+  orvanta-cli ports
+
+Each port on a line of its own, with what identifies it; "no serial ports found" on stderr when
+there are none (exit 0).)";
+
+const char* const SEND_FOOTER = R"(
+Examples:
   orvanta-cli send -p /dev/ttyUSB0 program.bin
   orvanta-cli send -p COM3 --baud 57600 program.bin
   orvanta-cli send -p rfc2217://192.168.1.20:2217 program.bin
@@ -28,8 +46,6 @@ Examples:
   orvanta-cli send --wait-port=30 -p /dev/ttyACM0 program.bin
   orvanta-cli send -p /dev/ttyUSB0 -p /dev/ttyUSB1 -p /dev/ttyUSB2 program.bin
   ORVANTA_PORT=/dev/ttyUSB0,/dev/ttyUSB1 orvanta-cli send program.bin
-  orvanta-cli receive --virtual /tmp/orvanta-line -o got.bin --expect program.bin
-  orvanta-cli receive -p /dev/ttyUSB1 --expect program.bin
 
 The frame on the line: the file's size as two bytes, high byte first, then the file's bytes.
 The line: 115,200 baud unless --baud says otherwise, 8 data bits, no parity, 1 stop bit, no flow
@@ -39,8 +55,19 @@ when it is a terminal, one line per port; Ctrl-C stops a send and says how much 
 A port may be a serial server on the network: rfc2217://HOST:PORT sets the server's line
 through RFC 2217 (Telnet COM-PORT option); socket://HOST:PORT sends raw bytes over TCP to a
 server whose line is set up already. HOST is a name, an IPv4 address or [an IPv6 address].
-Exit status: 0 done, 1 the send or receive failed, 2 usage error, 128 + the signal's number when
-stopped by one (130 for Ctrl-C).)";
+Exit status: 0 every port got the frame, 1 a send failed, 2 usage error, 128 + the signal's
+number when stopped by one (130 for Ctrl-C).)";
+
+const char* const RECEIVE_FOOTER = R"(
+Examples:
+  orvanta-cli receive --virtual /tmp/orvanta-line -o got.bin --expect program.bin
+  orvanta-cli receive -p /dev/ttyUSB1 --expect program.bin
+  orvanta-cli receive -p rfc2217://lab-server:2218 --expect program.bin
+
+Waits for one frame and prints its size, and whether it equals --expect (or where it first
+differs). A frame that stops short (no byte for --timeout seconds) or bytes that follow it fail.
+Exit status: 0 a whole frame (equal to --expect, if given), 1 not, 2 usage error, 128 + the
+signal's number when stopped by one (130 for Ctrl-C).)";
 
 // The ports when -p is not given: those of ORVANTA_PORT, else (on Windows) COM2.
 std::string default_ports()
@@ -170,7 +197,7 @@ void check_send_ports(orvanta::SendArgs& send, const std::string& wait_port)
 int run(int argc, char** argv)
 {
     CLI::App app{"Sends a file to a target system over a serial line as one upload frame."};
-    app.footer(EXAMPLES);
+    app.footer(PROGRAM_FOOTER);
     app.set_version_flag("--version", "orvanta-cli " ORVANTA_VERSION);
     app.require_subcommand(1);
     app.fallthrough();  // -q and -v may come after the subcommand too
@@ -182,10 +209,12 @@ int run(int argc, char** argv)
                  "Also show the port's identity and the line settings applied")
         ->excludes(quiet_opt);
 
-    app.add_subcommand("ports", "List this machine's serial ports; (busy) marks a held one");
+    app.add_subcommand("ports", "List this machine's serial ports; (busy) marks a held one")
+        ->footer(PORTS_FOOTER);
 
     orvanta::SendArgs send;
     CLI::App* send_cmd = app.add_subcommand("send", "Send FILE as one upload frame");
+    send_cmd->footer(SEND_FOOTER);
     send_cmd
         ->add_option("-p,--port", send.ports,
                      "Serial port, or socket://HOST:PORT or rfc2217://HOST:PORT for a serial "
@@ -210,6 +239,7 @@ int run(int argc, char** argv)
     orvanta::ReceiveArgs receive;
     CLI::App* receive_cmd =
         app.add_subcommand("receive", "Receive one frame, as a target would, and check it");
+    receive_cmd->footer(RECEIVE_FOOTER);
     auto* port_opt = receive_cmd->add_option(
         "-p,--port", receive.port,
         "Serial port to read, or socket://HOST:PORT or rfc2217://HOST:PORT");
