@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the demo need, only those missing,
 # then makes 32-bit Wine work (scripts/setup-wine32.sh) for the tests of the shipped programs.
+# (The driver bench's kernel and initramfs are made when it runs: scripts/setup-vm.sh.)
 # Never adds the i386 architecture to dpkg (its index is broken on the mirror).
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick icoutils
   clang libclang-rt-14-dev valgrind time clang-format clang-tidy
   ser2net lintian dpkg-dev qemu-user-static libc6-i386
+  qemu-system-x86 busybox-static cpio kmod xz-utils socat
 )
 
 # Files the build cannot do without, and their packages: a package that dpkg calls installed
@@ -28,6 +30,8 @@ required_files=(
   /usr/bin/Xvfb:xvfb
   /lib/ld-linux.so.2:libc6-i386
   /usr/bin/qemu-i386-static:qemu-user-static
+  /usr/bin/qemu-system-x86_64:qemu-system-x86
+  /bin/busybox:busybox-static
 )
 
 missing=()

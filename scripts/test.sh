@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-for preset in native sanitize windows-x86 windows-x64; do
+for preset in native vm-guest sanitize windows-x86 windows-x64; do
   echo "== build $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j2
@@ -33,6 +33,18 @@ run_in_wine() {
 trap 'scripts/wine-session.sh stop 32 || true; scripts/wine-session.sh stop 64 || true' EXIT
 
 run native
+
+# The driver bench: the tool on a Linux kernel's 8250 and FTDI drivers, in a QEMU guest.
+echo "== the VM bench"
+start=$SECONDS
+vm_status=0
+tests/vm/vm_test.sh build/native build/vm-guest/cli/orvanta-cli || vm_status=$?
+case $vm_status in
+  0) echo "== the VM bench took $((SECONDS - start)) s" ;;
+  77) echo "== the VM bench DID NOT RUN (the reason is above): nothing was tested on real drivers"; status=1 ;;
+  *) status=1 ;;
+esac
+
 run sanitize      # AddressSanitizer, UBSan, leak checks, and a minute of fuzzing
 
 # The packages people install: made from the builds above, then checked (lintian, apt-get).
