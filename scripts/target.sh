@@ -91,11 +91,15 @@ start_target() {
   [ -e "$dir/console-end" ] || { echo "target: socat made no pty pair:" >&2; cat "$dir/socat.log" >&2; exit 1; }
 
   # Common to both machines: a Z80, no ROM in the top page (the loader sits at F000h), the
-  # serial ports 8-bit clean (by default a received 7Fh becomes 08h). "exit" after "go": should
-  # the simulation ever stop, the simulator ends rather than read commands from its input.
+  # serial ports 8-bit clean (by default a received 7Fh becomes 08h), no sleep of the serial
+  # device's own, and the pseudo device's sleep, the loader's idle step, set to 1 ms (from
+  # 100 us): its time-outs count those steps. "exit" after "go": should the simulation ever
+  # stop, the simulator ends rather than read commands from its input.
   local machine='set cpu z80
 set cpu noaltairrom
 set sio nomap
+set sio nosleep
+deposit simh sleep 1000
 load loader.bin F000'
   printf '%s\nset net server\nattach net 127.0.0.1:%s\ngo F000\nexit\n' "$machine" "$net_port" >"$dir/serial.sim"
   printf '%s\nattach sio %s\ngo F000\nexit\n' "$machine" "$telnet_port" >"$dir/telnet.sim"

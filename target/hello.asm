@@ -8,6 +8,8 @@
 
 CONSOLE_STATUS: equ 10h        ; as in loader.asm
 TX_READY:       equ 02h
+IDLE_PORT:      equ 0FEh       ; simh's pseudo device; 0 where there is none
+IDLE_SLEEP:     equ 27
 
                 org 0100h
 
@@ -87,8 +89,14 @@ put_char:       push bc
                 ld c, a
 put_wait:       in a, (c)
                 and TX_READY
+                jr nz, put_ready
+                ld a, IDLE_PORT        ; a line that takes nothing now (a Telnet line with no
+                or a                   ; connection) is waited for without burning the host
                 jr z, put_wait
-                inc c
+                ld a, IDLE_SLEEP
+                out (IDLE_PORT), a
+                jr put_wait
+put_ready:      inc c
                 pop af
                 out (c), a
                 pop bc

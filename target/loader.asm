@@ -18,9 +18,11 @@ RX_READY:       equ 01h        ; status bit: a byte has been received
 TX_READY:       equ 02h        ; status bit: the transmitter takes a byte
 LOADER_BASE:    equ 0F000h     ; where this loader is placed; the payload may use 0100h up to it
 PAYLOAD:        equ 0100h
-IDLE_PORT:      equ 0FEh       ; simh's pseudo device: writing 27 there sleeps about 1 ms
+IDLE_PORT:      equ 0FEh       ; simh's pseudo device: writing 27 there sleeps (1 ms as set up
+                               ; by scripts/target.sh)
 IDLE_SLEEP:     equ 27
 TIMEOUT:        equ 2000       ; a frame with no byte for this many idle steps (~2 s) stopped short
+WAIT_IDLE:      equ 4          ; idle steps between two looks at the lines while no frame comes
 
                 org LOADER_BASE       ; the loader starts at its first byte
 
@@ -123,28 +125,26 @@ wait_next:      ld c, (hl)
                 inc hl
                 inc hl
                 djnz wait_next
-                call idle
+                ld b, WAIT_IDLE        ; nothing yet: a longer pause between rounds, as a frame's
+wait_idle:      call idle              ; bytes wait in the line's buffers meanwhile
+                djnz wait_idle
                 jr wait_any
 
 ; get_byte: the next byte of the frame's line in A, carry clear; carry set when none came
 ; within TIMEOUT idle steps. Keeps every register but A. The line is polled SPIN times before
-; each idle step: mid-frame the next byte is usually a moment away, and sleeping at once would
-; slow the transfer to a crawl.
-SPIN:           equ 2000
+; each idle step, as mid-frame the next byte is often a moment away; SPIN is small, so that
+; the time-out is mostly the idle steps' time.
+SPIN:           equ 16
 get_byte:       push bc
-                push de
                 push hl
                 ld hl, TIMEOUT
                 ld a, (line_port)
                 ld c, a
-get_idle:       ld de, SPIN
+get_idle:       ld b, SPIN
 get_poll:       in a, (c)
                 and RX_READY
                 jr nz, get_ready
-                dec de
-                ld a, d
-                or e
-                jr nz, get_poll
+                djnz get_poll
                 ld a, h
                 or l
                 jr z, get_timeout
@@ -154,12 +154,10 @@ get_poll:       in a, (c)
 get_ready:      inc c
                 in a, (c)
                 pop hl
-                pop de
                 pop bc
                 or a                   ; carry clear
                 ret
 get_timeout:    pop hl
-                pop de
                 pop bc
                 scf
                 ret
@@ -187,12 +185,15 @@ print:          ld a, (hl)
                 inc hl
                 jr print
 
-; put_char: A on the console, once its transmitter takes a byte. Keeps every register.
+; put_char: A on the console, once its transmitter takes a byte (a Telnet line with no
+; connection takes none: the wait idles). Keeps every register.
 put_char:       push af
 put_wait:       in a, (CONSOLE_STATUS)
                 and TX_READY
-                jr z, put_wait
-                pop af
+                jr nz, put_ready
+                call idle
+                jr put_wait
+put_ready:      pop af
                 out (CONSOLE_STATUS + 1), a
                 ret
 
