@@ -68,8 +68,15 @@ start_target() {
   for tool in altairz80 z80asm socat ss stdbuf; do
     command -v "$tool" >/dev/null || { echo "target: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
   done
+  dir=$(realpath -m -- "$dir")
+  # socat reads its addresses' options from the link names: these would be taken for syntax.
+  case $dir in
+    *[,:!\"\'\\{}\[\]]*)
+      echo "target: $dir: a folder whose name holds none of , : ! quotes, backslashes or brackets, please" >&2
+      exit 2
+      ;;
+  esac
   mkdir -p "$dir"
-  dir=$(cd "$dir" && pwd)
   [ -z "$(target_pids)" ] || { echo "target: one runs in $dir already (scripts/target.sh stop $dir)" >&2; exit 1; }
   z80asm -o "$dir/loader.bin" "$root/target/loader.asm"
   z80asm -o "$dir/hello.bin" "$root/target/hello.asm"

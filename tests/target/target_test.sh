@@ -32,6 +32,17 @@ pty=$(sed -n 's/^pty //p' "$work/ways")
 socket=$(sed -n 's/^socket //p' "$work/ways")
 telnet_port=$(sed -n 's/^telnet telnet:\/\/127.0.0.1://p' "$work/ways")
 console=$target/console.log
+
+# The script's own refusals: a second target in the same folder, a folder with no target, no folder.
+"$root/scripts/target.sh" start "$target" >"$work/out" 2>&1
+check "a second start in one folder: refused (1)" [ $? -eq 1 ]
+check "a second start: says why" contains "$work/out" "one runs in $target already"
+"$root/scripts/target.sh" stop "$work" >"$work/out" 2>&1
+check "stop where none runs: 1" [ $? -eq 1 ]
+"$root/scripts/target.sh" start >/dev/null 2>&1
+check "start without a folder: usage (2)" [ $? -eq 2 ]
+"$root/scripts/target.sh" start "$work/a,b" >/dev/null 2>&1
+check "a folder that socat would misread: refused (2)" [ $? -eq 2 ]
 check "a pty" [ -e "$pty" ]
 check "a socket:// port" [ -n "$socket" ]
 check "a telnet:// port" [ -n "$telnet_port" ]

@@ -100,11 +100,21 @@ bool loader_done(const std::string& text)
     return false;
 }
 
+// A decimal number from 1 to max, or 0 when the text is anything else.
+long number(const char* text, long max)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= 1 && value <= max ? value : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
+    const long port = argc == 4 ? number(argv[1], 65535) : 0;
+    const long seconds = argc == 4 ? number(argv[3], 3600) : 0;
+    if (port == 0 || seconds == 0) {
         std::fprintf(stderr, "usage: telnet_send PORT FILE SECONDS\n");
         return 2;
     }
@@ -120,15 +130,14 @@ int main(int argc, char** argv)
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(std::atoi(argv[1])));
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
     if (socket.fd < 0 ||
         connect(socket.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         !send_all(socket.fd, telnet_frame(payload))) {
         std::perror("telnet_send");
         return 1;
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(argv[3]));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     std::string text;
     std::string pending;
     while (!loader_done(text)) {
