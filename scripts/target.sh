@@ -85,6 +85,9 @@ start_target() {
   # On any way out before the target is up, what was started is ended (by the pids written
   # down: a process just started may not have become its program yet).
   trap 'stop_target "$(cat "$dir/pids" 2>/dev/null)"' EXIT
+  trap 'exit 129' HUP
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
   local net_port telnet_port
   net_port=$(free_port)
   telnet_port=$(free_port)
@@ -137,7 +140,7 @@ load loader.bin F000'
     cat "$dir/console.log" "$dir/telnet.log" >&2 2>/dev/null || true
     exit 1
   fi
-  trap - EXIT
+  trap - EXIT HUP INT TERM
   echo "pty $dir/pty"
   echo "socket socket://127.0.0.1:$net_port"
   echo "telnet telnet://127.0.0.1:$telnet_port"

@@ -10,8 +10,8 @@
 ; Built for the simulated machine of scripts/target.sh (simh's altairz80). For a board of your
 ; own, change the constants below: the serial lines (ports of a 6850-type ACIA: a status
 ; register, the data register beside it), the status bits, the console, where the loader sits.
-; Without simh's pseudo device, set IDLE_PORT to 0: the idle loop then spins instead of
-; sleeping, and TIMEOUT counts polls rather than milliseconds.
+; Without simh's pseudo device, set IDLE_PORT to 0: the waits then spin instead of sleeping,
+; and TIMEOUT counts rounds of SPIN polls rather than milliseconds (scale it to the clock).
 
 CONSOLE_STATUS: equ 10h        ; reports go out here (the 2SIO's first port on the simulator)
 RX_READY:       equ 01h        ; status bit: a byte has been received
@@ -72,9 +72,7 @@ empty_frame:    ld hl, msg_empty
                 call print
                 jp start
 
-short_count:    ld de, 0               ; the count itself was cut: nothing of the payload came
-                ld (count), de
-                ld hl, msg_short_count
+short_count:    ld hl, msg_short_count ; the count itself was cut: nothing of the payload came
                 call print
                 jp start
 
