@@ -46,7 +46,7 @@ stop_target() {
     sleep 0.05
   done
   for pid in $pids; do kill -KILL "$pid" 2>/dev/null || true; done
-  rm -f "$dir/pids" "$dir/pty" "$dir/console-end"
+  rm -f "$dir/pids" "$dir/pty" "$dir/console-end" "$dir/network.fifo"
 }
 
 # A TCP port of 127.0.0.1 in no state at all: the simulator binds without address reuse, so a
@@ -80,7 +80,7 @@ start_target() {
   [ -z "$(target_pids)" ] || { echo "target: one runs in $dir already (scripts/target.sh stop $dir)" >&2; exit 1; }
   z80asm -o "$dir/loader.bin" "$root/target/loader.asm"
   z80asm -o "$dir/hello.bin" "$root/target/hello.asm"
-  rm -f "$dir/console.log" "$dir/telnet.log" "$dir/socat.log" "$dir/pids"
+  rm -f "$dir/console.log" "$dir/telnet.log" "$dir/network.log" "$dir/socat.log" "$dir/relay.log" "$dir/pids"
 
   # On any way out before the target is up, what was started is ended (by the pids written
   # down: a process just started may not have become its program yet).
@@ -140,9 +140,35 @@ load loader.bin F000'
     cat "$dir/console.log" "$dir/telnet.log" >&2 2>/dev/null || true
     exit 1
   fi
+
+  # The network device throws away what it holds unread once it sees its connection close, and
+  # the simulator reads as fast as the host lets it: on a busy host, slower than a line. So the
+  # device gets one connection that stays open, fed through a FIFO (opened for reading and
+  # writing, it never ends) by a relay that takes the senders' connections one after another;
+  # what the machine answers on it goes to DIR/network.log.
+  local relay_port
+  relay_port=$(free_port)
+  rm -f "$dir/network.fifo"
+  mkfifo "$dir/network.fifo"
+  (cd "$dir" && exec 3<>network.fifo && exec socat 'FD:3!!OPEN:network.log,wronly,creat,append' \
+    "TCP:127.0.0.1:$net_port" </dev/null >relay.log 2>&1) &
+  echo $! >>"$dir/pids"
+  (cd "$dir" && exec socat -u "TCP-LISTEN:$relay_port,bind=127.0.0.1,reuseaddr,fork" \
+    OPEN:network.fifo,wronly </dev/null >>relay.log 2>&1) &
+  echo $! >>"$dir/pids"
+  ready=0
+  for _ in $(seq 600); do
+    if listening "$relay_port" &&
+      [ -n "$(ss -Htn state established "( dport = :$net_port )")" ]; then
+      ready=1
+      break
+    fi
+    sleep 0.05
+  done
+  [ $ready = 1 ] || { echo "target: the relay to the network device did not come up:" >&2; cat "$dir/relay.log" >&2; exit 1; }
   trap - EXIT HUP INT TERM
   echo "pty $dir/pty"
-  echo "socket socket://127.0.0.1:$net_port"
+  echo "socket socket://127.0.0.1:$relay_port"
   echo "telnet telnet://127.0.0.1:$telnet_port"
 }
 

@@ -85,23 +85,13 @@ console_after() {
 lines_now() { wc -l <"$console"; }
 ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
 
-# The simulator's network device drops what it holds unread once it sees the sender close,
-# and orvanta-cli holds a socket:// connection for the frame's time on the line at --baud: at
-# 115,200 that is less than the simulator takes to notice a short frame (an empty frame lost its
-# second count byte). Short frames go to socket:// at a low rate, so that they are held longer.
-socket_baud() {  # the --baud for FILE over socket://
-  local n; n=$(stat -c %s "$1")
-  if [ "$n" -lt 16 ]; then echo 300; elif [ "$n" -lt 4096 ]; then echo 9600; else echo 115200; fi
-}
-
 # send_and_see NAME PORT FILE [SOURCE]: the tool sends FILE, and the console must show the loader
 # taking it from SOURCE and the program's line with FILE's size and CRC.
 send_and_see() {
-  local name=$1 port=$2 file=$3 source=${4:-console} before start baud=115200
-  [ "$source" = network ] && baud=$(socket_baud "$file")
+  local name=$1 port=$2 file=$3 source=${4:-console} before start
   before=$(lines_now)
   start=$(date +%s%N)
-  "$cli" send -p "$port" --baud "$baud" "$file" >"$work/out" 2>&1
+  "$cli" send -p "$port" "$file" >"$work/out" 2>&1
   check "$name: sent" [ $? -eq 0 ]
   console_after "$before" >"$work/report"
   elapsed=$(ms_since "$start")
@@ -114,6 +104,8 @@ for f in hello awkward 16k max; do
   send_and_see "pty $f" "$pty" "$work/$f.bin"
   [ $f = 16k ] && echo "pty: 16 KiB program loaded and run in $elapsed ms"
   send_and_see "socket $f" "$socket" "$work/$f.bin" network
+  check "socket $f: the program answered on the network too" \
+    contains "$target/network.log" "$(expected_line "$work/$f.bin")"
   [ $f = 16k ] && echo "socket://: 16 KiB program loaded and run in $elapsed ms"
 done
 
@@ -145,7 +137,7 @@ grouped() { sed ':a;s/\B[0-9]\{3\}\>/,&/;ta' <<<"$1"; }
 : >"$work/empty.bin"
 for port in "$pty" "$socket"; do
   before=$(lines_now)
-  "$cli" send -p "$port" --baud "$(socket_baud "$work/empty.bin")" "$work/empty.bin" >"$work/out" 2>&1
+  "$cli" send -p "$port" "$work/empty.bin" >"$work/out" 2>&1
   check "empty to $port: the tool sent 0 bytes" contains "$work/out" "sent 0 bytes to $port"
   console_after "$before" >"$work/report"
   check "empty to $port: the target says so" contains "$work/report" \
