@@ -80,7 +80,7 @@ eval "$session"
 # COM2 of the session's prefix is pointed at the Z80 target's pty (the session makes it anew
 # each time it starts); what the Z80's console prints shows below.
 ln -sfn "$z80_pty" "$WINEPREFIX/dosdevices/com2"
-tail -n 0 -f "$z80/console.log" | tr -d '\r' &
+tail -n 0 -f "$z80/console.log" | stdbuf -oL tr -d '\r' &
 echo "== Orvanta.exe is open with the Z80 target on COM2: press \"...\" and pick the hello program"
 echo "   ($(winepath -w "$z80/hello.bin" 2>/dev/null || echo "$z80/hello.bin")), press Send, and watch the Z80 answer below."
 echo "   Close the window to end the demo."
