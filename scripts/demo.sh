@@ -58,7 +58,7 @@ for pid in "${pids[@]}"; do wait "$pid"; done
 echo "== every board got it: each receiver checked its frame against the sample"
 
 # The Windows program, where there is a display to show it on: COM2 of its Wine prefix is the
-# stand-in target's line, so a file chosen with "..." and sent with Send shows up here.
+# Z80 target's pty, so a program chosen with "..." and sent with Send runs there.
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   echo "== no display (DISPLAY is not set or not reachable): the Windows program is not shown."
   echo "   On a desktop, run this again to try Orvanta.exe under Wine."
