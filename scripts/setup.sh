@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev valgrind time clang-format clang-tidy
   ser2net lintian dpkg-dev qemu-user-static libc6-i386
   qemu-system-x86 busybox-static cpio kmod xz-utils socat
+  simh z80asm iproute2
 )
 
 # Files the build cannot do without, and their packages: a package that dpkg calls installed

@@ -73,6 +73,18 @@ std::size_t gone(std::size_t handed, std::size_t queued)
     return handed > queued ? handed - queued : 0;
 }
 
+// The far end of a pseudo-terminal pair (a virtual line, an emulated target's console): what it
+// holds for its reader does not show as this end's output queue, and flushing that queue drops
+// it all the same, so a stopped send would count as gone bytes that never arrive.
+bool is_pty_end(int fd)
+{
+    const char* name = ttyname(fd);
+    if (name == nullptr)
+        return false;
+    return std::strncmp(name, "/dev/pts/", 9) == 0 ||                                      // Linux
+           (std::strncmp(name, "/dev/ttys", 9) == 0 && name[9] >= '0' && name[9] <= '9');  // macOS
+}
+
 // A port held by another program: refused by its exclusive flag (EBUSY, for all but root) or by
 // another sender's lock.
 SystemError in_use() { return {EBUSY, "the port is in use by another program"}; }
@@ -162,9 +174,12 @@ TransferResult watched_write(int fd, const std::uint8_t* data, std::size_t size,
     if (!error && tcdrain(fd) != 0)
         error = last_system_error();
     if (error) {
-        // What is still queued will not go out: drop it, so that close does not wait for it.
+        // What is still queued will not go out: drop it, so that close does not wait for it. On
+        // a pty nothing shows as queued and close does not wait: what was handed over stays
+        // there for the reader, as counted.
         std::size_t left = gone(handed, queued_output(fd));
-        tcflush(fd, TCOFLUSH);
+        if (!is_pty_end(fd))
+            tcflush(fd, TCOFLUSH);
         return {left, error};
     }
     if (watch.progress)
