@@ -46,6 +46,7 @@ cleanup() {
   rm -rf "$w"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
 
 now() { date +%s.%N; }
 grouped() { sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|,\)/\1,\2\3/' -e 'ta' <<<"$1"; }  # 65535 -> 65,535
@@ -68,8 +69,8 @@ at_least() { [ "$(size_of "$1")" -ge "$2" ]; }
 # The UART and the first adapter: a virtual cable each, QEMU at one end, and on the other a
 # capture of all the guest sends (cat), which the bench also writes to. The second adapter, the
 # one plugged in and pulled out, on a line read at 4,000 bytes/s, so a send takes its time.
-"$native/tests/native/linepair" "$w/uart-qemu" "$w/uart" & pids+=($!)
-"$native/tests/native/linepair" "$w/usb0-qemu" "$w/usb0" & pids+=($!)
+"$native/tests/native/linepair" "$w/uart-qemu" "$w/uart" >/dev/null & pids+=($!)
+"$native/tests/native/linepair" "$w/usb0-qemu" "$w/usb0" >/dev/null & pids+=($!)
 "$native/tests/native/paced_line" "$w/slow" 4000 "$w/slow.got" >"$w/slow.events" & pids+=($!)
 until_true 30 test -e "$w/uart" -a -e "$w/usb0" -a -e "$w/slow" ||
   cannot_run "the virtual lines did not come up"
@@ -94,12 +95,17 @@ pids+=($qemu_pid)
 exec 8<>"$w/con.in"
 cat <>"$w/con.out" >"$w/console.log" & pids+=($!)
 
+machine_alive() { kill -0 "$qemu_pid" 2>/dev/null; }
+# answered ID: the guest has answered command ID, or never will (QEMU has ended).
+answered() { grep -q "^@@$1 " "$w/console.log" || ! machine_alive; }
+
 fail_boot() {
   echo "vm bench: the guest did not come up: $*" >&2
   tail -n 20 "$w/console.log" "$w/trace.log" >&2
   exit 1
 }
-until_true 300 grep -q '^@@ready' "$w/console.log" || fail_boot "no prompt within 300 s"
+until_true 300 answered ready || fail_boot "no prompt within 300 s"
+machine_alive || fail_boot "QEMU ended"
 boot_time=$(seconds_since "$boot_start")
 guest_uptime=$(sed -n 's/^@@ready //p' "$w/console.log")
 
@@ -126,11 +132,12 @@ guest() {
   [[ $* != *$'\n'* ]] || { echo "a guest command is one line: $*" >&2; return 1; }
   serial=$((serial + 1))
   printf '%s\t%s\n' "$serial" "$*" >&8
-  if ! until_true "${guest_timeout:-180}" grep -q "^@@$serial rc=" "$w/console.log"; then
+  if ! until_true "${guest_timeout:-180}" answered "$serial"; then
     out="" rc=255
     echo "no answer from the guest to: $*" >&2
     return 1
   fi
+  machine_alive || { out="" rc=255; echo "QEMU has ended: $(tail -n 3 "$w/trace.log")" >&2; return 1; }
   out=$(sed -n "s/^|$serial| //p" "$w/console.log")
   rc=$(sed -n "s/^@@$serial rc=//p" "$w/console.log")
 }
