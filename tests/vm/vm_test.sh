@@ -19,7 +19,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 native=${1:-$root/build/native}
 guest_program=${2:-$root/build/vm-guest/cli/orvanta-cli}
-qemu=qemu-system-x86_64
+qemu=${ORVANTA_QEMU:-qemu-system-x86_64}  # another QEMU binary, to try this script
 
 cannot_run() {
   echo "vm bench: CANNOT RUN: $*" >&2
