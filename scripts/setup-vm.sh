@@ -41,11 +41,15 @@ modules=(
   kernel/drivers/usb/serial/ftdi_sio.ko
 )
 
-package=$(apt-cache depends linux-image-amd64 2>/dev/null |
-          awk '$1 == "Depends:" && $2 ~ /^linux-image-[0-9]/ { print $2; exit }')
-[ -n "$package" ] || fail "apt-cache does not know which kernel linux-image-amd64 stands for"
-version=${package#linux-image-}
-kernel_dir=$cache/kernel-$version
+# The kernel package that linux-image-amd64 stands for now, its version, and its cache folder.
+resolve_kernel() {
+  package=$(apt-cache depends linux-image-amd64 2>/dev/null |
+            awk '$1 == "Depends:" && $2 ~ /^linux-image-[0-9]/ { print $2; exit }')
+  [ -n "$package" ] || fail "apt-cache does not know which kernel linux-image-amd64 stands for"
+  version=${package#linux-image-}
+  kernel_dir=$cache/kernel-$version
+}
+resolve_kernel
 
 # The uncompressed kernel inside a bzImage: the xz stream after the setup code (how the kernel
 # sources' extract-vmlinux finds it).
@@ -61,11 +65,22 @@ extract_vmlinux() {
 
 fetch_kernel() {
   [ -f "$kernel_dir/.complete" ] && return 0
-  say "downloading $package (about 70 MB; kept: about 70 MB in $cache)"
+  say "downloading $package (about 70 MB; about 40 MB of it kept in $cache)"
   rm -rf "$kernel_dir"
   mkdir -p "$kernel_dir/download"
-  (cd "$kernel_dir/download" && apt-get download -qq "$package" >download.log 2>&1) ||
-    fail "apt-get download $package failed (see $kernel_dir/download/download.log)"
+  # Package lists older than the mirror name a kernel it no longer has: read them again, once.
+  if ! (cd "$kernel_dir/download" && apt-get download -qq "$package" >download.log 2>&1); then
+    local as_root=()
+    [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+    rm -rf "$kernel_dir"
+    "${as_root[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq >/dev/null 2>&1 || true
+    resolve_kernel
+    [ -f "$kernel_dir/.complete" ] && return 0
+    rm -rf "$kernel_dir"
+    mkdir -p "$kernel_dir/download"
+    (cd "$kernel_dir/download" && apt-get download -qq "$package" >download.log 2>&1) ||
+      fail "apt-get download $package failed (see $kernel_dir/download/download.log)"
+  fi
   local unpacked=$kernel_dir/unpacked
   dpkg -x "$kernel_dir"/download/*.deb "$unpacked"
   extract_vmlinux "$unpacked/boot/vmlinuz-$version" "$kernel_dir/vmlinux"
