@@ -59,12 +59,13 @@ const BaudCode* find_baud(std::uint32_t rate)
 // Pieces of this size keep the driver's queue filled while progress is reported between them.
 constexpr std::size_t WRITE_PIECE = 4096;
 
-// Bytes the driver holds that have not left yet.
-std::size_t queued_output(int fd)
+// Bytes the driver holds that have not left yet; nothing when it cannot say (a USB adapter
+// pulled out answers with an error).
+std::optional<std::size_t> queued_output(int fd)
 {
     int queued = 0;
     if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued < 0)
-        return 0;
+        return std::nullopt;
     return static_cast<std::size_t>(queued);
 }
 
@@ -100,6 +101,20 @@ bool is_not_a_line(int fd)
     return session >= 0 && session == getsid(0);
 }
 
+// The kernel raises DTR and RTS as it opens a serial port (whenever the line it keeps from the
+// port's last use has a speed, which it always has after a send), and a board whose reset hangs
+// on DTR takes that for a reset. Lowered before anything else is done with the port, the pulse
+// is as short as the platform allows. Never on this process's own terminal, which is refused
+// as a line and left as it is. A pty, or a file that is no terminal, has no modem lines: the
+// call fails and changes nothing.
+void lower_modem_lines(int fd, pid_t own_session)
+{
+    if (tcgetsid(fd) == own_session)
+        return;
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &lines);
+}
+
 // A plain write hands over the whole frame and waits until it has left; a signal does not cut
 // it short.
 TransferResult plain_write(int fd, const std::uint8_t* data, std::size_t size)
@@ -124,11 +139,25 @@ TransferResult plain_write(int fd, const std::uint8_t* data, std::size_t size)
 // be set by another thread (several ports at once), which no signal interrupts.
 constexpr int STOP_LOOK_MS = 100;
 
+// How far a watched write got: bytes handed to the driver, and bytes known to have left it (the
+// last time the driver said how many it still held).
+struct WriteCount {
+    std::size_t handed = 0;
+    std::size_t gone = 0;
+
+    void look(int fd)
+    {
+        if (std::optional<std::size_t> queued = queued_output(fd))
+            gone = orvanta::gone(handed, *queued);
+    }
+};
+
 // Hands data to the driver without blocking, waiting for room between pieces, so that a stop is
 // seen within STOP_LOOK_MS even when the port takes nothing more (a stalled line).
 std::optional<SystemError> hand_over(int fd, const std::uint8_t* data, std::size_t size,
-                                     const WriteWatch& watch, std::size_t& handed)
+                                     const WriteWatch& watch, WriteCount& count)
 {
+    std::size_t& handed = count.handed;
     while (handed < size) {
         if (watch.stopped())
             return errno_error(EINTR);
@@ -147,8 +176,9 @@ std::optional<SystemError> hand_over(int fd, const std::uint8_t* data, std::size
         if (n < 0)
             return last_system_error();
         handed += static_cast<std::size_t>(n);
+        count.look(fd);
         if (watch.progress)
-            watch.progress(gone(handed, queued_output(fd)), size);
+            watch.progress(count.gone, size);
     }
     return std::nullopt;
 }
@@ -156,31 +186,35 @@ std::optional<SystemError> hand_over(int fd, const std::uint8_t* data, std::size
 TransferResult watched_write(int fd, const std::uint8_t* data, std::size_t size,
                              const WriteWatch& watch)
 {
-    std::size_t handed = 0;
+    WriteCount count;
     const int flags = fcntl(fd, F_GETFL);
     std::optional<SystemError> error;
     if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
         error = last_system_error();
     if (!error)
-        error = hand_over(fd, data, size, watch, handed);
+        error = hand_over(fd, data, size, watch, count);
     if (flags >= 0)
         fcntl(fd, F_SETFL, flags);
     // The driver's queue drains at the line's pace (minutes at a low rate): wait for it in steps
     // that see a stop; tcdrain then waits only for the last bytes in the hardware.
-    while (!error && queued_output(fd) > 0 && !watch.stopped())
+    while (!error && queued_output(fd).value_or(0) > 0 && !watch.stopped())
         poll(nullptr, 0, 10);
     if (!error && watch.stopped())
         error = errno_error(EINTR);
     if (!error && tcdrain(fd) != 0)
         error = last_system_error();
     if (error) {
-        // What is still queued will not go out: drop it, so that close does not wait for it. On
-        // a pty nothing shows as queued and close does not wait: what was handed over stays
-        // there for the reader, as counted.
-        std::size_t left = gone(handed, queued_output(fd));
+        // What is still queued will not go out: drop it, so that close does not wait for it.
+        // After a stop the driver still knows what it holds. After a failure it may not: a USB
+        // adapter pulled out says it holds nothing, or answers with an error, and what it held
+        // was lost; the count is then what had left when the driver last could say. On a pty
+        // nothing shows as queued and close does not wait: what was handed over stays there
+        // for the reader, as counted.
+        if (error->code == EINTR)
+            count.look(fd);
         if (!is_pty_end(fd))
             tcflush(fd, TCOFLUSH);
-        return {left, error};
+        return {count.gone, error};
     }
     if (watch.progress)
         watch.progress(size, size);
@@ -203,10 +237,12 @@ bool SerialPort::is_open() const { return impl_->fd >= 0; }
 OpenResult SerialPort::open(const std::string& name, WriteMode mode)
 {
     close();
+    const pid_t own_session = getsid(0);  // asked first: nothing may come between open and lowering
     // O_NONBLOCK only so that the open does not wait for a modem's carrier.
     int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {OpenResult::Status::Failed, errno == EBUSY ? in_use() : last_system_error()};
+    lower_modem_lines(fd, own_session);
     if (!isatty(fd) || is_not_a_line(fd)) {
         ::close(fd);
         return {OpenResult::Status::NotSerial, {}};
