@@ -23,6 +23,8 @@ namespace {
 constexpr int WATCH_INTERVAL_MS = 100;
 // The most of the target's bytes kept for a reader; a server that floods is not followed further.
 constexpr std::size_t MAX_PENDING = 1 << 20;
+// What one look at the connection takes at most.
+constexpr std::size_t CHUNK = 4096;
 
 // A wait of at most ms (-1: no limit) cut into slices that each end in time to look at the
 // stop flag.
@@ -72,7 +74,7 @@ struct NetworkPort::Impl {
     // only when keep), the server's Telnet answers to the client.
     std::optional<SystemError> take_input(bool keep)
     {
-        std::uint8_t chunk[4096];
+        std::uint8_t chunk[CHUNK];
         SocketIo got = socket.receive(chunk, sizeof chunk);
         if (got.error)
             return got.error;
@@ -470,9 +472,12 @@ TransferResult NetworkPort::read(std::uint8_t* data, std::size_t size, int timeo
 
 void NetworkPort::discard_input()
 {
+    // What is there now, and no more than a reader would keep: a server that sends without
+    // pause must not hold the caller here.
     Impl& m = *impl_;
-    while (m.socket.wait(false, 0).readable && !m.take_input(false)) {
-    }
+    for (std::size_t pieces = 0; pieces < MAX_PENDING / CHUNK && !m.stopped(); ++pieces)
+        if (!m.socket.wait(false, 0).readable || m.take_input(false))
+            break;
     m.pending.clear();
 }
 

@@ -24,7 +24,7 @@
 namespace {
 
 constexpr std::uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
-constexpr std::uint8_t BINARY = 0, ECHO = 1, COM_PORT = 44;
+constexpr std::uint8_t ECHO = 1, COM_PORT = 44;
 
 using Bytes = std::vector<std::uint8_t>;
 
