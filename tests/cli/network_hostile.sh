@@ -27,6 +27,7 @@ serve speed "$hostile_server" wrong-speed
 # connections PORT STATE: how many connections to PORT of 127.0.0.1 are in STATE (ss's names).
 connections() { ss -Htn state "$2" "( dport = :$1 )" 2>/dev/null | wc -l; }
 # await_connections PORT STATE N: until N connections are in that state (at most 10 s).
+# The command has its stop signals set up before it connects.
 await_connections() {
   for _ in $(seq 200); do [ "$(connections "$1" "$2")" -ge "$3" ] && return 0; sleep 0.05; done
   echo "no $3 connection(s) in state $2 to port $1"; return 1
@@ -37,9 +38,12 @@ await_connections() {
 # server's silence would hold it an hour) and say TEXT.
 stop_row() {
   local name=$1 signal=$2 port=$3 state=$4 n=$5 text=$6; shift 6
+  # (The connections there before are not the command's: silent_listener keeps two of its own
+  # waiting to fill its queue.)
+  local before; before=$(connections "$port" "$state")
   "$cli" "$@" >"$work/out" 2>"$work/err" &
   local pid=$! want=$((128 + $(kill -l "$signal")))
-  await_connections "$port" "$state" "$n"
+  await_connections "$port" "$state" $((before + n))
   local start; start=$(date +%s%N)
   kill -"$signal" $pid
   timeout 20 tail --pid=$pid -f /dev/null || kill -KILL $pid
