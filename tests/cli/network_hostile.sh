@@ -80,7 +80,8 @@ check "connecting, SIGINT: no system error" [ -z "$(grep -l "Interrupted system 
 rss=$(tail -n 1 "$work/rss")
 check "flood of offers: exit 1" [ $status -eq 1 ]
 check "flood of offers: says so" contains "$work/err" "did not agree to the COM-PORT option (RFC 2217) within 2 s"
-check "flood of offers: peak memory under 16 MiB (was $rss KiB)" [ "$rss" -lt 16384 ]
+# (About 3 MiB here, 16 under AddressSanitizer; each offer queued a reply before: 100 MiB in 2 s.)
+check "flood of offers: peak memory under 48 MiB (was $rss KiB)" [ "$rss" -lt 49152 ]
 
 # Answers that do not confirm the frame: one speed answer more than asked for while the frame
 # goes out (and then nothing read), and the speed of the query behind the frame not the one set.
