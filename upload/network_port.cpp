@@ -247,8 +247,10 @@ std::optional<SystemError> NetworkPort::Impl::set_line(std::uint32_t rate)
     for (;;) {
         rfc2217::SetupVerdict setup =
             rfc2217::judge_setup(client.answers(), rate, Clock::now() >= deadline);
-        if (setup.status == rfc2217::SetupVerdict::Status::Accepted)
+        if (setup.status == rfc2217::SetupVerdict::Status::Accepted) {
+            client.settle();
             return send_replies(deadline);
+        }
         if (setup.status == rfc2217::SetupVerdict::Status::Refused)
             return protocol_error(setup.problem);
         if (auto failed = pump(milliseconds_left(deadline), false))

@@ -103,6 +103,13 @@ void Client::sent_sync()
 
 void Client::sent(Command command) { ++asked_[command]; }
 
+void Client::settle()
+{
+    for (std::size_t c = 0; c <= PURGE_DATA; ++c)
+        if (answered_[c] < asked_[c])
+            asked_[c] = answered_[c];
+}
+
 bool Client::all_answered() const
 {
     return !unasked_ && answered_[SET_BAUDRATE] == asked_[SET_BAUDRATE] &&

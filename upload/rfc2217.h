@@ -101,6 +101,11 @@ public:
     void sent_sync();
     void sent(Command command);
 
+    // The requests still unanswered once the setup is judged will not be answered (a server
+    // leaves some unanswered, see judge_setup): they are owed no more, and an answer to one
+    // later counts as an answer to no request.
+    void settle();
+
     // Every query of the setup and of the sync answered, and no answer beyond those asked for.
     bool all_answered() const;
 
