@@ -41,7 +41,7 @@ Examples:
   orvanta-cli send -p /dev/ttyUSB0 program.bin
   orvanta-cli send -p COM3 --baud 57600 program.bin
   orvanta-cli send -p rfc2217://192.168.1.20:2217 program.bin
-  orvanta-cli send -p socket://[fe80::1]:3001 program.bin
+  orvanta-cli send -p socket://[fe80::1%eth0]:3001 program.bin
   orvanta-cli send --watch -p /dev/ttyUSB0 build/program.bin
   orvanta-cli send --wait-port=30 -p /dev/ttyACM0 program.bin
   orvanta-cli send -p /dev/ttyUSB0 -p /dev/ttyUSB1 -p /dev/ttyUSB2 program.bin
@@ -54,7 +54,8 @@ when it is a terminal, one line per port; Ctrl-C stops a send and says how much 
 --watch sends FILE again each time it changes and has settled (0.25 s), until Ctrl-C.
 A port may be a serial server on the network: rfc2217://HOST:PORT sets the server's line
 through RFC 2217 (Telnet COM-PORT option); socket://HOST:PORT sends raw bytes over TCP to a
-server whose line is set up already. HOST is a name, an IPv4 address or [an IPv6 address].
+server whose line is set up already. HOST is a name, an IPv4 address or [an IPv6 address]
+(a link-local one with its interface: [fe80::1%eth0], or %25 as in URLs).
 Exit status: 0 every port got the frame, 1 a send failed, 2 usage error, 128 + the signal's
 number when stopped by one (130 for Ctrl-C).)";
 
