@@ -15,8 +15,10 @@ SendOutcome send_when_present(Port& port, const std::string& name,
     bool waited = false;
     for (;;) {
         SendOutcome outcome = send_frame(port, name, frame, options);
+        // A port that is there but not open to this user yet (its mode set a moment after the
+        // node appears) is waited for as one that is not there yet.
         if (!wait_seconds || outcome.kind != SendOutcome::Kind::PortFailed || !outcome.error ||
-            !means_absent(*outcome.error))
+            !(means_absent(*outcome.error) || means_not_permitted(*outcome.error)))
             return outcome;
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

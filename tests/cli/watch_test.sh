@@ -139,6 +139,28 @@ took=$((($(date +%s%N) - start) / 1000000))
 check "wait-port, never appears: exit 1" [ $status -eq 1 ]
 check "wait-port, never appears: says so" contains "$work/err" "$work/never did not appear within 0.5 s; nothing was sent"
 check "wait-port, never appears: gave up in time" [ $took -ge 450 -a $took -lt 2000 ]
+# A port that is there before this user may open it (udev sets the mode a moment after making
+# the node) is waited for too, and gets the frame once it may be opened.
+if [ "$(id -u)" -eq 0 ]; then
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  chmod o+rx "$work"; chmod o+r "$work/small.bin"
+  start_line "$work/perm" 10000000 "$work/perm.got"; perm_pid=$line_pid
+  chmod 600 "$(readlink -f "$work/perm")"
+  "${as_user[@]}" "$cli" send --wait-port=20 -p "$work/perm" "$work/small.bin" >"$work/out" 2>"$work/err" & sender=$!
+  for _ in $(seq 200); do grep -q "waiting for" "$work/err" && break; kill -0 $sender 2>/dev/null || break; sleep 0.05; done
+  chmod 666 "$(readlink -f "$work/perm")"
+  wait $sender; status=$?
+  check "wait-port, mode set late: exit 0" [ $status -eq 0 ]
+  check "wait-port, mode set late: says it waits" [ "$(cat "$work/err")" = "waiting for $work/perm" ]
+  check "wait-port, mode set late: sent" contains "$work/out" "sent 500 bytes to $work/perm"
+  for _ in $(seq 100); do [ "$(size "$work/perm.got")" -ge 502 ] && break; sleep 0.05; done
+  check "wait-port, mode set late: the frame arrived" cmp -s "$work/perm.got" "$work/expected"
+  chmod 600 "$(readlink -f "$work/perm")"
+  "${as_user[@]}" "$cli" send --wait-port=0.3 -p "$work/perm" "$work/small.bin" >/dev/null 2>"$work/err"; status=$?
+  check "wait-port, never permitted: exit 1" [ $status -eq 1 ]
+  check "wait-port, never permitted: says why" contains "$work/err" "$work/perm port error: Permission denied"
+  stop_line $perm_pid
+fi
 # Without a time it waits until stopped.
 "$cli" send --wait-port -p "$work/never" "$work/small.bin" >/dev/null 2>"$work/err" &
 waiter=$!
