@@ -223,9 +223,13 @@ TransferResult watched_write(int fd, const std::uint8_t* data, std::size_t size,
     if (flags >= 0)
         fcntl(fd, F_SETFL, flags);
     // The driver's queue drains at the line's pace (minutes at a low rate): wait for it in steps
-    // that see a stop; tcdrain then waits only for the last bytes in the hardware.
-    while (!error && queued_output(fd) > 0 && !watch.stopped())
+    // that see a stop, telling the progress as it goes; tcdrain then waits only for the last
+    // bytes in the hardware.
+    for (std::size_t queued = 0; !error && (queued = queued_output(fd)) > 0 && !watch.stopped();) {
+        if (watch.progress)
+            watch.progress(gone(handed, queued), size);
         poll(nullptr, 0, 10);
+    }
     if (!error && watch.stopped())
         error = errno_error(EINTR);
     if (!error && tcdrain(fd) != 0)

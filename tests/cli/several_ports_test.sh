@@ -104,6 +104,60 @@ check "stalled, Ctrl-C: summary" contains "$work/err" "sent to 1 of 2 ports; sto
 "$cli" send -q -p "$s1" "$work/data.bin"; status=$?
 check "stalled, Ctrl-C: the port is free at once" [ $status -eq 0 ]
 
+# A watch to several ports judges "already sent" per port, from what each got whole: a port
+# whose send failed gets the next version, even one that another port has already.
+wlog=$work/w.log
+lines_in() { grep -cE "^[0-9:]+ .*$1" "$wlog"; }
+wait_lines() {  # wait_lines TEXT N: until the watch has printed N lines holding TEXT
+  for _ in $(seq 400); do [ "$(lines_in "$1")" -ge "$2" ] && return 0; sleep 0.05; done; return 1
+}
+head -c 2000 /dev/urandom >"$work/v1"; head -c 2500 /dev/urandom >"$work/v2"
+cp "$work/v1" "$work/w.bin"
+"$cli" send --watch -p "$l1" -p "$l2" "$work/w.bin" >"$wlog" 2>&1 & watcher=$!
+wait_lines "sent to 2 of 2 ports" 1
+(exec 9<"$(readlink -f "$l2")"; flock -x 9; exec sleep 30) & holder=$!
+for _ in $(seq 100); do grep -q "$(stat -c %i "$(readlink -f "$l2")")" /proc/locks && break; sleep 0.05; done
+cp "$work/v2" "$work/w.new"; mv "$work/w.new" "$work/w.bin"
+wait_lines "sent to 1 of 2 ports" 1
+kill $holder; wait $holder 2>/dev/null
+cp "$work/v1" "$work/w.new"; mv "$work/w.new" "$work/w.bin"
+check "watch, back to a version: both ports get it" wait_lines "sent to 2 of 2 ports" 2
+check "watch, back to a version: not called the same" [ "$(lines_in "not sent again")" = 0 ]
+(exec 9<"$(readlink -f "$l2")"; flock -x 9; exec sleep 30) & holder=$!
+for _ in $(seq 100); do grep -q "$(stat -c %i "$(readlink -f "$l2")")" /proc/locks && break; sleep 0.05; done
+cp "$work/v2" "$work/w.new"; mv "$work/w.new" "$work/w.bin"
+wait_lines "sent to 1 of 2 ports" 2
+kill $holder; wait $holder 2>/dev/null
+before1=$(size "$work/got1"); before2=$(size "$work/got2")
+cat "$work/v2" >"$work/w.bin"  # the same bytes again: only the port that failed needs them
+check "watch, the same bytes: sent to the port that failed" wait_lines "sent 2,500 bytes to $l2" 1
+check "watch, the same bytes: not to the one that has them" \
+  contains "$wlog" "$l1 has these 2,500 bytes already; not sent again"
+sleep 0.3
+check "watch, the same bytes: nothing more on the line that has them" [ "$(size "$work/got1")" = "$before1" ]
+check "watch, the same bytes: the frame on the other" [ "$(size "$work/got2")" = $((before2 + 2502)) ]
+kill -INT $watcher; wait $watcher
+
+# A watch never waits for ever on one port: a port that takes nothing is given up as stalled
+# once the frame's line time and the grace have passed, and the next version goes out to the
+# others at once.
+kill -STOP $slow_pid
+cp "$work/big.bin" "$work/w.bin"
+before=$(size "$work/got3")
+"$cli" send --watch -p "$s1" -p "$l3" "$work/w.bin" >"$wlog" 2>&1 & watcher=$!
+wait_lines "stalled" 1 || wait_lines "stalled" 1 || wait_lines "stalled" 1  # 60 s at most
+check "watch, a stalled port: given up as stalled" grep -qE \
+  "^[0-9:]+ sending $work/w.bin to $s1 failed after [0-9,]+ of 65,537 bytes: nothing left the port for 10.6 s; it has stalled$" "$wlog"
+check "watch, a stalled port: the other got the frame" \
+  bash -c "tail -c +$((before + 1)) '$work/got3' | cmp -s - '$work/bigframe'"
+cp "$work/data.bin" "$work/w.new"; mv "$work/w.new" "$work/w.bin"
+for _ in $(seq 200); do [ "$(size "$work/got3")" -ge $((before + 65537 + 6002)) ] && break; sleep 0.05; done
+check "watch, a stalled port: the next version reaches the other at once" \
+  bash -c "tail -c +$((before + 65537 + 1)) '$work/got3' | cmp -s - '$work/frame'"
+kill -INT $watcher; wait $watcher; status=$?
+kill -CONT $slow_pid
+check "watch, a stalled port: Ctrl-C still ends it with 130" [ $status -eq 130 ]
+
 # SIGTERM during a send to two paced lines stops both: 143, each says how far.
 sleep 1
 "$cli" send -p "$s1" -p "$s2" "$work/big.bin" >"$work/out" 2>"$work/err" & sender=$!

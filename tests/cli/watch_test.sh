@@ -70,6 +70,10 @@ deleted() { rm -f "$file"; }
 made_again() { head -c 700 /dev/urandom >"$file"; }
 port_gone() { stop_line $fast_pid; head -c 900 /dev/urandom >"$file"; }
 port_back() { start_line "$line" 10000000 "$got"; fast_pid=$line_pid; head -c 800 /dev/urandom >"$file"; }
+# What the port last got whole is what counts as sent: after a failed send, the version it had
+# before goes out again.
+port_gone_again() { cp "$file" "$work/kept"; stop_line $fast_pid; head -c 600 /dev/urandom >"$file"; }
+back_with_the_kept() { start_line "$line" 10000000 "$got"; fast_pid=$line_pid; cat "$work/kept" >"$file"; }
 
 watch_row "first send at once"       "sent 3,000 bytes to $line"    yes start_watch
 watch_row "rewritten in place"       "sent 3,000 bytes to $line"    yes rewrite_in_place
@@ -86,6 +90,8 @@ watch_row "deleted"                  "cannot open $file: No such file or directo
 watch_row "made again"               "sent 700 bytes to $line"      yes made_again
 watch_row "port gone"                "$line port error: No such file or directory" no port_gone
 watch_row "port back, next change sent" "sent 800 bytes to $line"   yes port_back
+watch_row "port gone again"          "$line port error: No such file or directory" no port_gone_again
+watch_row "back, the version it had before is sent" "sent 800 bytes to $line" yes back_with_the_kept
 
 # Between sends the port is free (a terminal program may look at the target); Ctrl-C ends the
 # watch with 130.
@@ -161,6 +167,22 @@ if [ "$(id -u)" -eq 0 ]; then
   check "wait-port, never permitted: says why" contains "$work/err" "$work/perm port error: Permission denied"
   stop_line $perm_pid
 fi
+# --watch --wait-port: what goes out when the port appears is the file as it is then, not a
+# version replaced while the port was away.
+head -c 1200 /dev/urandom >"$work/w.bin"
+"$cli" send --watch --wait-port -p "$work/away" "$work/w.bin" >"$work/w.log" 2>&1 & watcher=$!
+for _ in $(seq 200); do grep -q "waiting for $work/away" "$work/w.log" && break; sleep 0.05; done
+head -c 1300 /dev/urandom >"$work/w.new"; mv "$work/w.new" "$work/w.bin"
+for _ in $(seq 200); do [ "$(grep -c "waiting for $work/away" "$work/w.log")" -ge 2 ] && break; sleep 0.05; done
+check "watch --wait-port: waits again with the new version" [ "$(grep -c "waiting for $work/away" "$work/w.log")" -ge 2 ]
+start_line "$work/away" 10000000 "$work/away.got"; away_pid=$line_pid
+frame_of "$work/w.bin" >"$work/expected"
+for _ in $(seq 200); do [ "$(size "$work/away.got")" -ge 1302 ] && break; sleep 0.05; done
+check "watch --wait-port: the first frame is the file as it is" \
+  bash -c "head -c 1302 '$work/away.got' | cmp -s - '$work/expected'"
+kill -INT $watcher; wait $watcher
+check "watch --wait-port: only the new version was sent" [ "$(grep -c "^[0-9:]* sent " "$work/w.log")" = 1 ]
+stop_line $away_pid
 # Without a time it waits until stopped.
 "$cli" send --wait-port -p "$work/never" "$work/small.bin" >/dev/null 2>"$work/err" &
 waiter=$!
