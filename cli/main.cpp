@@ -124,9 +124,14 @@ void check_port_name(const std::string& name)
 }
 
 // Output that could not be written is a failure, as the standard tools treat it: a result on a
-// full disk or a closed pipe must not pass for success.
+// full disk or a closed pipe must not pass for success. Output that a stop signal cut short (a
+// write waiting on a full pipe or a suspended terminal) ends as the stop does.
 int checked_output(int status)
 {
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) ||
+                        std::fflush(stderr) != 0 || std::ferror(stderr);
+    if (failed && orvanta::stop_status_seen() != 0)
+        return orvanta::stop_status_seen();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "orvanta-cli: cannot write the output: %s\n", std::strerror(errno));
         return status == orvanta::EXIT_DONE ? orvanta::EXIT_FAILED : status;

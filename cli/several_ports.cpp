@@ -11,6 +11,7 @@
 #include "make_port.h"
 #include "network_address.h"
 #include "progress_meter.h"
+#include "terminal_lines.h"
 #include "text.h"
 #include "wait_port.h"
 #include "worker_thread.h"
@@ -246,7 +247,7 @@ std::vector<SendOutcome> send_to_several(const SendArgs& args,
     for (bool all_done = false; !all_done;) {
         all_done = std::all_of(sends.begin(), sends.end(),
                                [](const auto& send) { return send->finished.load(); });
-        if (board) {
+        if (board && (all_done || takes_output_now(stderr))) {  // not while output is suspended
             std::vector<std::string> lines;
             lines.reserve(sends.size());
             for (const auto& send : sends)

@@ -230,10 +230,15 @@ TransferResult watched_write(int fd, const std::uint8_t* data, std::size_t size,
             watch.progress(gone(handed, queued), size);
         poll(nullptr, 0, 10);
     }
-    if (!error && watch.stopped())
+    // A stop counts only while bytes of the frame are still queued: a frame that has left whole
+    // was sent, however late the stop came.
+    if (!error && watch.stopped() && queued_output(fd) > 0)
         error = errno_error(EINTR);
-    if (!error && tcdrain(fd) != 0)
-        error = last_system_error();
+    while (!error && tcdrain(fd) != 0) {
+        const int reason = errno;
+        if (reason != EINTR || (watch.stopped() && queued_output(fd) > 0))
+            error = errno_error(reason);
+    }
     if (error) {
         // What is still queued will not go out: drop it, so that close does not wait for it.
         std::size_t left = gone(handed, queued_output(fd));

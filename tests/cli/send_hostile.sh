@@ -120,6 +120,22 @@ exec {reader}<&-
 exec {writer}>&-
 check "stdout a closed pipe: exit 1, not killed by SIGPIPE" [ $status -eq 1 ]
 check "stdout a closed pipe: says so" contains "$work/err" "cannot write the output: Broken pipe"
+# A stop while the result waits on a full pipe is a stop: 130, not a failure to write.
+mkfifo "$work/full"
+exec {full}<>"$work/full"
+head -c 65536 /dev/zero >&$full  # as much as the pipe holds: the next write waits
+for watch in "" --watch; do
+  before=$(arrived "$work/fast.got")
+  "$cli" send $watch -p "$fast" "$work/small.bin" >&$full 2>"$work/err" & sender=$!
+  for _ in $(seq 200); do grep -q pipe_write "/proc/$sender/wchan" 2>/dev/null && break; sleep 0.05; done
+  check "stdout a full pipe ${watch:-send}: the frame went out" [ "$(arrived "$work/fast.got")" -ge $((before + 1002)) ]
+  kill -INT $sender
+  for _ in $(seq 200); do kill -0 $sender 2>/dev/null || break; sleep 0.05; done
+  kill -KILL $sender 2>/dev/null  # still waiting on the pipe: the stop was not seen
+  wait $sender; status=$?
+  check "stdout a full pipe ${watch:-send}, SIGINT: exit 130" [ $status -eq 130 ]
+done
+exec {full}>&-
 before=$(arrived "$work/fast.got")
 "$cli" send -p "$fast" --baud 12345 "$work/small.bin" 2>&-; status=$?
 check "stderr closed: usage error still exits 2" [ $status -eq 2 ]
