@@ -35,7 +35,8 @@ The frame on the line: the file's size as two bytes, high byte first, then the f
 The line: 115,200 baud unless --baud says otherwise, 8 data bits, no parity, 1 stop bit, no flow
 control, DTR and RTS off. Files of more than 65,535 bytes are refused. Progress shows on stderr
 when it is a terminal, one line per port; Ctrl-C stops a send and says how much went out.
---watch sends FILE again each time it changes and has settled (0.25 s), until Ctrl-C.
+--watch sends FILE again each time it changes and has settled (0.25 s), until Ctrl-C; a port
+that takes nothing is given up as stalled and the watch goes on.
 A port may be a serial server on the network: rfc2217://HOST:PORT sets the server's line
 through RFC 2217 (Telnet COM-PORT option); socket://HOST:PORT sends raw bytes over TCP to a
 server whose line is set up already. HOST is a name, an IPv4 address or [an IPv6 address].
@@ -207,8 +208,8 @@ int run(int argc, char** argv)
     std::string wait_port;  // the text after --wait-port=, "true" for none, empty if not given
     send_cmd
         ->add_flag("--wait-port", wait_port,
-                   "Wait for a port that is not there yet, up to SECONDS (--wait-port=SECONDS) "
-                   "or until Ctrl-C")
+                   "Wait for a port that is not there (or not open to this user) yet, up to "
+                   "SECONDS (--wait-port=SECONDS) or until Ctrl-C")
         ->type_name("[=SECONDS]");
     add_connect_timeout_option(send_cmd, send.connect_timeout);
 
