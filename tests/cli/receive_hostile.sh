@@ -116,10 +116,16 @@ done
 "$linepair" "$work/a" "$work/b" >"$work/pair.log" 2>&1 &
 for _ in $(seq 100); do grep -q ready "$work/pair.log" && break; sleep 0.05; done
 printf '\000\005stale' >"$work/a"
-sleep 0.3
-"$cli" receive -p "$work/b" --expect "$work/ref.bin" --wait 5 --timeout 0.3 >"$work/out" 2>&1 &
+waiting_in() {  # waiting_in TTY: the bytes that have arrived in TTY and not been read
+  python3 -c 'import fcntl, os, struct, sys, termios
+fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+print(struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"0000"))[0])' "$1"
+}
+for _ in $(seq 200); do [ "$(waiting_in "$work/b")" -ge 7 ] && break; sleep 0.05; done
+"$cli" receive -p "$work/b" --expect "$work/ref.bin" --wait 20 --timeout 0.3 >"$work/out" 2>&1 &
 receiver=$!
-sleep 0.5
+# The receiver has dropped what was waiting once it waits for the line.
+for _ in $(seq 200); do grep -q poll "/proc/$receiver/wchan" 2>/dev/null && break; sleep 0.05; done
 "$cli" send -p "$work/a" "$work/ref.bin" >/dev/null 2>&1
 wait $receiver; status=$?
 check "stale input is dropped" [ $status -eq 0 ]

@@ -151,20 +151,24 @@ fi
 # A port another program holds (its lock, no exclusive flag) is refused, and the refusal leaves
 # the port as it was: an unprivileged program can open it afterwards.
 (exec 9<"$(readlink -f "$slow")"; flock -x 9; exec sleep 30) & holder=$!
-for _ in $(seq 100); do grep -q "$(stat -c %i "$(readlink -f "$slow")")" /proc/locks && break; sleep 0.05; done
+inode=$(stat -c %i "$(readlink -f "$slow")")
+for _ in $(seq 200); do grep -q ":$inode " /proc/locks && break; sleep 0.05; done
 "${as_user[@]}" "$cli" send -p "$slow" "$work/small.bin" >/dev/null 2>"$work/err"; status=$?
 check "held by another's lock: refused" [ $status -eq 1 ]
 check "held by another's lock: says so" contains "$work/err" "$slow port error: the port is in use by another program"
 check "held by another's lock: others can still open it" "${as_user[@]}" sh -c "exec 3<>'$slow'"
 kill $holder; wait $holder 2>/dev/null
 
+settle() {  # until the paced reader has taken what the line still held (no growth for 0.5 s)
+  local last=-1 now
+  for _ in $(seq 40); do now=$(arrived "$1"); [ "$now" = "$last" ] && return 0; last=$now; sleep 0.5; done
+}
 for signal in INT TERM HUP; do
-  sleep 1  # the paced reader takes what the line still holds
+  settle "$work/slow.got"
   before=$(arrived "$work/slow.got")
   "${as_user[@]}" "$cli" send -p "$slow" "$work/big.bin" >"$work/out" 2>"$work/err" &
   sender=$!
-  for _ in $(seq 100); do [ "$(arrived "$work/slow.got")" -gt "$before" ] && break; sleep 0.05; done
-  sleep 0.3
+  for _ in $(seq 200); do [ "$(arrived "$work/slow.got")" -gt "$before" ] && break; sleep 0.05; done
   kill -$signal $sender
   wait $sender; status=$?
   want=$((128 + $(kill -l $signal)))
@@ -176,9 +180,11 @@ done
 
 # Signals end a watch that waits for a change as Ctrl-C does: 128 + the signal, the port free.
 for signal in INT TERM HUP; do
+  before=$(arrived "$work/fast.got")
   "$cli" send -q --watch -p "$fast" "$work/small.bin" >/dev/null 2>"$work/err" &
   watcher=$!
-  sleep 0.5
+  # its first send is done: it waits for a change, its signals caught
+  for _ in $(seq 200); do [ "$(arrived "$work/fast.got")" -ge $((before + 1002)) ] && break; sleep 0.05; done
   kill -$signal $watcher
   wait $watcher; status=$?
   check "watch, SIG$signal: exit $((128 + $(kill -l $signal)))" [ $status -eq $((128 + $(kill -l $signal))) ]
