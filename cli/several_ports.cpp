@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -79,9 +80,9 @@ public:
         }
         if (stalled_.load() && !stop_.stopped() && outcome.kind == SendOutcome::Kind::Stopped) {
             outcome.kind = SendOutcome::Kind::WriteFailed;
-            outcome.error =
-                SystemError{0, "nothing left the port for " + seconds_text(stall_ms_ / 100 / 10.0) +
-                                   "; it has stalled"};
+            outcome.error = SystemError{0, "nothing left the port for " +
+                                               seconds_text(std::floor(stall_ms_ / 100.0) / 10.0) +
+                                               "; it has stalled"};
         }
         return outcome;
     }

@@ -84,6 +84,23 @@ std::size_t gone(std::size_t handed, std::size_t queued)
 SystemError in_use() { return {EBUSY, "the port is in use by another program"}; }
 
 #ifdef __linux__
+// The device number of a process's controlling terminal in a line of /proc/PID/stat: "pid
+// (command) state ppid pgrp session tty_nr ...", where the command may hold ") " itself.
+unsigned long long controlling_terminal(const char* line)
+{
+    const char* at = std::strrchr(line, ')');
+    if (!at)
+        return 0;
+    ++at;
+    for (int field = 0; field < 4; ++field) {  // state, ppid, pgrp, session
+        while (*at == ' ')
+            ++at;
+        while (*at != '\0' && *at != ' ')
+            ++at;
+    }
+    return std::strtoull(at, nullptr, 10);
+}
+
 // Whether some process on this machine has the terminal as its controlling terminal, as far as
 // /proc shows: the seventh field of /proc/PID/stat is that terminal's device number.
 bool is_a_session_terminal(int fd)
@@ -105,11 +122,8 @@ bool is_a_session_terminal(int fd)
         char line[1024];
         const bool read = std::fgets(line, sizeof line, stat_file) != nullptr;
         std::fclose(stat_file);
-        // pid (command) state ppid pgrp session tty_nr ...; the command may hold ") ".
-        const char* rest = read ? std::strrchr(line, ')') : nullptr;
-        unsigned long long terminal = 0;
-        if (rest && std::sscanf(rest + 1, " %*c %*d %*d %*d %llu", &terminal) == 1 &&
-            terminal != 0 && major(terminal) == major(info.st_rdev) &&
+        const unsigned long long terminal = read ? controlling_terminal(line) : 0;
+        if (terminal != 0 && major(terminal) == major(info.st_rdev) &&
             minor(terminal) == minor(info.st_rdev)) {
             found = true;
             break;
