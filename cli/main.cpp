@@ -51,7 +51,8 @@ The frame on the line: the file's size as two bytes, high byte first, then the f
 The line: 115,200 baud unless --baud says otherwise, 8 data bits, no parity, 1 stop bit, no flow
 control, DTR and RTS off. Files of more than 65,535 bytes are refused. Progress shows on stderr
 when it is a terminal, one line per port; Ctrl-C stops a send and says how much went out.
---watch sends FILE again each time it changes and has settled (0.25 s), until Ctrl-C.
+--watch sends FILE again each time it changes and has settled (0.25 s), until Ctrl-C; a port
+that takes nothing is given up as stalled and the watch goes on.
 A port may be a serial server on the network: rfc2217://HOST:PORT sets the server's line
 through RFC 2217 (Telnet COM-PORT option); socket://HOST:PORT sends raw bytes over TCP to a
 server whose line is set up already. HOST is a name, an IPv4 address or [an IPv6 address]
@@ -152,9 +153,14 @@ void check_port_name(const std::string& name)
 }
 
 // Output that could not be written is a failure, as the standard tools treat it: a result on a
-// full disk or a closed pipe must not pass for success.
+// full disk or a closed pipe must not pass for success. Output that a stop signal cut short (a
+// write waiting on a full pipe or a suspended terminal) ends as the stop does.
 int checked_output(int status)
 {
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) ||
+                        std::fflush(stderr) != 0 || std::ferror(stderr);
+    if (failed && orvanta::stop_status_seen() != 0)
+        return orvanta::stop_status_seen();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "orvanta-cli: cannot write the output: %s\n", std::strerror(errno));
         return status == orvanta::EXIT_DONE ? orvanta::EXIT_FAILED : status;
@@ -232,8 +238,8 @@ int run(int argc, char** argv)
     std::string wait_port;  // the text after --wait-port=, "true" for none, empty if not given
     send_cmd
         ->add_flag("--wait-port", wait_port,
-                   "Wait for a port that is not there yet, up to SECONDS (--wait-port=SECONDS) "
-                   "or until Ctrl-C")
+                   "Wait for a port that is not there (or not open to this user) yet, up to "
+                   "SECONDS (--wait-port=SECONDS) or until Ctrl-C")
         ->type_name("[=SECONDS]");
     add_connect_timeout_option(send_cmd, send.connect_timeout);
 

@@ -6,10 +6,16 @@
 #include "line_settings.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
 #include <termios.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -90,15 +96,92 @@ bool is_pty_end(int fd)
 // another sender's lock.
 SystemError in_use() { return {EBUSY, "the port is in use by another program"}; }
 
+#ifdef __linux__
+// The device number of a process's controlling terminal in a line of /proc/PID/stat: "pid
+// (command) state ppid pgrp session tty_nr ...", where the command may hold ") " itself.
+unsigned long long controlling_terminal(const char* line)
+{
+    const char* at = std::strrchr(line, ')');
+    if (!at)
+        return 0;
+    ++at;
+    for (int field = 0; field < 4; ++field) {  // state, ppid, pgrp, session
+        while (*at == ' ')
+            ++at;
+        while (*at != '\0' && *at != ' ')
+            ++at;
+    }
+    return std::strtoull(at, nullptr, 10);
+}
+
+// Whether some process on this machine has the terminal as its controlling terminal, as far as
+// /proc shows: the seventh field of /proc/PID/stat is that terminal's device number.
+bool is_a_session_terminal(int fd)
+{
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return false;
+    bool found = false;
+    while (const dirent* entry = readdir(proc)) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+            continue;
+        const std::string path = std::string("/proc/") + entry->d_name + "/stat";
+        std::FILE* stat_file = std::fopen(path.c_str(), "re");
+        if (!stat_file)
+            continue;
+        char line[1024];
+        const bool read = std::fgets(line, sizeof line, stat_file) != nullptr;
+        std::fclose(stat_file);
+        const unsigned long long terminal = read ? controlling_terminal(line) : 0;
+        if (terminal != 0 && major(terminal) == major(info.st_rdev) &&
+            minor(terminal) == minor(info.st_rdev)) {
+            found = true;
+            break;
+        }
+    }
+    closedir(proc);
+    return found;
+}
+#else
+bool is_a_session_terminal(int) { return false; }
+#endif
+
 // A terminal that is no serial line: the pseudo-terminal multiplexer (each open of it makes a new
-// pair whose other end nobody reads, so a write would wait for ever), or this process's own
-// controlling terminal (the user's screen; /dev/tty names it too).
+// pair whose other end nobody reads, so a write would wait for ever), this process's own
+// controlling terminal (the user's screen; /dev/tty names it too), or the controlling terminal
+// of any other session (the user's screen still, when the command runs under setsid or from
+// another login; a serial line with a login on it). The virtual lines of the tests and of
+// receive --virtual are nobody's controlling terminal.
 bool is_not_a_line(int fd)
 {
     if (ptsname(fd) != nullptr)  // only the multiplexer's end of a pair has a partner name
         return true;
     pid_t session = tcgetsid(fd);
-    return session >= 0 && session == getsid(0);
+    if (session >= 0 && session == getsid(0))
+        return true;
+    return is_a_session_terminal(fd);
+}
+
+// Whether the device's exclusive flag is set already (by another program that holds it), where
+// the system can tell.
+bool is_exclusive(int fd)
+{
+#ifdef TIOCGEXCL
+    int exclusive = 0;
+    return ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+#else
+    (void)fd;
+    return false;
+#endif
+}
+
+bool is_socket(const std::string& name)
+{
+    struct stat info;
+    return stat(name.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
 // The kernel raises DTR and RTS as it opens a serial port (whenever the line it keeps from the
@@ -196,13 +279,23 @@ TransferResult watched_write(int fd, const std::uint8_t* data, std::size_t size,
     if (flags >= 0)
         fcntl(fd, F_SETFL, flags);
     // The driver's queue drains at the line's pace (minutes at a low rate): wait for it in steps
-    // that see a stop; tcdrain then waits only for the last bytes in the hardware.
-    while (!error && queued_output(fd).value_or(0) > 0 && !watch.stopped())
+    // that see a stop, telling the progress as it goes; tcdrain then waits only for the last
+    // bytes in the hardware.
+    for (std::size_t queued = 0;
+         !error && (queued = queued_output(fd).value_or(0)) > 0 && !watch.stopped();) {
+        if (watch.progress)
+            watch.progress(gone(count.handed, queued), size);
         poll(nullptr, 0, 10);
-    if (!error && watch.stopped())
+    }
+    // A stop counts only while bytes of the frame are still queued: a frame that has left whole
+    // was sent, however late the stop came.
+    if (!error && watch.stopped() && queued_output(fd).value_or(0) > 0)
         error = errno_error(EINTR);
-    if (!error && tcdrain(fd) != 0)
-        error = last_system_error();
+    while (!error && tcdrain(fd) != 0) {
+        const int reason = errno;
+        if (reason != EINTR || (watch.stopped() && queued_output(fd).value_or(0) > 0))
+            error = errno_error(reason);
+    }
     if (error) {
         // What is still queued will not go out: drop it, so that close does not wait for it.
         // After a stop the driver still knows what it holds. After a failure it may not: a USB
@@ -226,6 +319,7 @@ TransferResult watched_write(int fd, const std::uint8_t* data, std::size_t size,
 struct SerialPort::Impl {
     int fd = -1;
     WriteMode mode = WriteMode::Plain;
+    bool was_exclusive = false;  // the device's exclusive flag was set before the open
 };
 
 SerialPort::SerialPort() : impl_(std::make_unique<Impl>()) {}
@@ -240,29 +334,38 @@ OpenResult SerialPort::open(const std::string& name, WriteMode mode)
     const pid_t own_session = getsid(0);  // asked first: nothing may come between open and lowering
     // O_NONBLOCK only so that the open does not wait for a modem's carrier.
     int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return {OpenResult::Status::Failed, errno == EBUSY ? in_use() : last_system_error()};
+    if (fd < 0) {
+        const int reason = errno;
+        if (is_socket(name))  // opening one says ENXIO, as a device not there yet would
+            return {OpenResult::Status::NotSerial, {}};
+        return {OpenResult::Status::Failed, reason == EBUSY ? in_use() : errno_error(reason)};
+    }
     lower_modem_lines(fd, own_session);
     if (!isatty(fd) || is_not_a_line(fd)) {
         ::close(fd);
         return {OpenResult::Status::NotSerial, {}};
     }
-    // TIOCEXCL keeps other programs out (but not root); the lock keeps out a second sender
-    // whoever runs it.
-    if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // The lock first, which changes nothing on the device and keeps out a second sender whoever
+    // runs it; only then TIOCEXCL, which keeps other programs out (but not root). A refusal thus
+    // leaves the device as it was: its exclusive flag would outlive this descriptor while
+    // anyone else holds the device, and shut out every user but root.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         SystemError error = errno == EWOULDBLOCK ? in_use() : last_system_error();
         ::close(fd);
         return {OpenResult::Status::Failed, error};
     }
+    const bool was_exclusive = is_exclusive(fd);
     int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (ioctl(fd, TIOCEXCL) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         SystemError error = last_system_error();
-        ioctl(fd, TIOCNXCL);
+        if (!was_exclusive)
+            ioctl(fd, TIOCNXCL);
         ::close(fd);
         return {OpenResult::Status::Failed, error};
     }
     impl_->fd = fd;
     impl_->mode = mode;
+    impl_->was_exclusive = was_exclusive;
     return {OpenResult::Status::Opened, {}};
 }
 
@@ -337,8 +440,10 @@ void SerialPort::close()
     if (impl_->fd < 0)
         return;
     // The exclusive flag stays on the device while anyone else still has it open (the other
-    // end of a virtual line, say); clear it so the next sender is not refused.
-    ioctl(impl_->fd, TIOCNXCL);
+    // end of a virtual line, say); clear it so the next sender is not refused, unless it was
+    // set before (root may open a port that another program holds that way).
+    if (!impl_->was_exclusive)
+        ioctl(impl_->fd, TIOCNXCL);
     ::close(impl_->fd);
     impl_->fd = -1;
 }

@@ -43,6 +43,9 @@ TEST(PortList, LinuxRulesOnAFakeTree)
         "/dev/ttyS0  driver serial",
         "/dev/ttyUSB0  FTDI FT232R USB UART, USB 0403:6001, serial number A50285BI, driver "
         "ftdi_sio, /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+        // Its maker, product and serial number hold escape sequences, shown escaped.
+        "/dev/ttyUSB2  Evil\\x1B]0;owned\\x07 Corp Serial\\x1B[2J\\rAdapter, USB 1a86:7523, "
+        "serial number SN\\x1B1, driver ftdi_sio",
     };
     EXPECT_EQ(lines_of(list_linux_ports(roots), FIXTURE), expected);
 }
