@@ -22,6 +22,26 @@ if(failed)
   message(FATAL_ERROR "strip ${root}/bin/orvanta-cli failed")
 endif()
 
+# A cross build's package names the C library it needs here. Debian's C library gives each
+# symbol version the release that brought it as the least one (so the host build's dpkg-shlibdeps
+# says too): the highest version the program asks for is the release it needs. The program may
+# need nothing else, or the package would not say so.
+if(CPACK_ORVANTA_READELF)
+  execute_process(COMMAND ${CPACK_ORVANTA_READELF} --dynamic --version-info ${root}/bin/orvanta-cli
+                  OUTPUT_VARIABLE elf RESULT_VARIABLE failed)
+  string(REGEX MATCHALL "Shared library: \\[[^]]+\\]" needed "${elf}")
+  string(REGEX REPLACE "Shared library: \\[([^]]+)\\]" "\\1" needed "${needed}")
+  list(FILTER needed EXCLUDE REGEX "^(libc\\.so\\.6|libm\\.so\\.6|ld-linux[-a-z0-9]*\\.so\\.[0-9]+)$")
+  string(REGEX MATCHALL "GLIBC_[0-9]+\\.[0-9]+(\\.[0-9]+)?" versions "${elf}")
+  list(TRANSFORM versions REPLACE "^GLIBC_" "")
+  list(SORT versions COMPARE NATURAL ORDER DESCENDING)
+  if(failed OR needed OR NOT versions)
+    message(FATAL_ERROR "orvanta-cli: no C library version found, or it needs more (${needed})")
+  endif()
+  list(GET versions 0 least)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= ${least})")
+endif()
+
 set(page ${root}/share/man/man1/orvanta-cli.1)
 if(NOT EXISTS ${page})
   message(FATAL_ERROR "the manual page is not staged at ${page}")

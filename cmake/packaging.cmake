@@ -1,5 +1,6 @@
 # Packages people install, made by cpack in a build tree (scripts/package.sh makes both):
-#   the host build (native preset) gives a Debian package of orvanta-cli;
+#   the host build (native preset) gives a Debian package of orvanta-cli, and so do the ARM
+#   builds (linux-arm64, linux-armhf), for their architectures;
 #   the Windows builds give a zip of the programs with the README and the LICENSE.
 # Included before the subdirectories, since the Windows layout changes where their programs go.
 set(CPACK_PACKAGE_NAME Orvanta)
@@ -39,7 +40,15 @@ else()
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ORVANTA_PACKAGE_MAINTAINER})
   set(CPACK_DEBIAN_PACKAGE_SECTION comm)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(CMAKE_CROSSCOMPILING)
+    # The ARM packages: dpkg-shlibdeps knows no symbols of a cross C library (its shlibs file asks
+    # for the release it was built from, with an architecture qualifier), so debian-files.cmake
+    # works the C library's least release out from the symbol versions the program asks for.
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ORVANTA_DEBIAN_ARCHITECTURE})
+    set(CPACK_ORVANTA_READELF ${CMAKE_READELF})
+  else()
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  endif()
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # The synopsis is CPACK_PACKAGE_DESCRIPTION_SUMMARY; this is the extended description.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[orvanta-cli sends one file as one upload frame (a 2-byte size, high byte

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the packages people install, in build/packages: the Debian package of orvanta-cli (from
-# the native build) and the zip of the shipped 32-bit Windows programs (from windows-x86).
+# Makes the packages people install, in build/packages: the Debian packages of orvanta-cli (amd64
+# from the native build, arm64 and armhf from the ARM cross builds) and the zip of the shipped
+# 32-bit Windows programs (from windows-x86).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,7 +9,7 @@ scripts/setup.sh
 out=$PWD/build/packages
 mkdir -p "$out"
 rm -f "$out"/*.deb "$out"/*.zip
-for preset in native windows-x86; do
+for preset in native linux-arm64 linux-armhf windows-x86; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j2 >/dev/null
   cpack --config "build/$preset/CPackConfig.cmake" -B "$out" >"$out/cpack-$preset.log" 2>&1 ||

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the demo need, only those missing,
+# Installs the Debian packages that the build, the tests and the demo need, only those missing
+# (the ARM cross compilers among them, whose programs the tests run under qemu's user mode),
 # then makes 32-bit Wine work (scripts/setup-wine32.sh) for the tests of the shipped programs.
 # (The driver bench's kernel and initramfs are made when it runs: scripts/setup-vm.sh.)
 # Never adds the i386 architecture to dpkg (its index is broken on the mirror).
@@ -13,6 +14,7 @@ packages=(
   ser2net lintian dpkg-dev qemu-user-static libc6-i386
   qemu-system-x86 busybox-static cpio kmod xz-utils socat
   simh z80asm iproute2
+  g++-aarch64-linux-gnu libc6-dev-arm64-cross g++-arm-linux-gnueabihf libc6-dev-armhf-cross
 )
 
 # Files the build cannot do without, and their packages: a package that dpkg calls installed
@@ -33,6 +35,12 @@ required_files=(
   /usr/bin/qemu-i386-static:qemu-user-static
   /usr/bin/qemu-system-x86_64:qemu-system-x86
   /bin/busybox:busybox-static
+  /usr/bin/qemu-aarch64-static:qemu-user-static
+  /usr/bin/qemu-arm-static:qemu-user-static
+  /usr/bin/aarch64-linux-gnu-g++:g++-aarch64-linux-gnu
+  /usr/aarch64-linux-gnu/lib/libc.so.6:libc6-arm64-cross
+  /usr/bin/arm-linux-gnueabihf-g++:g++-arm-linux-gnueabihf
+  /usr/arm-linux-gnueabihf/lib/libc.so.6:libc6-armhf-cross
 )
 
 missing=()

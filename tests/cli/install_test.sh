@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # What `cmake --install` gives: the program, its manual page where man finds it, and its bash
 # completion; the page and the completion must know every option the program has.
-# Usage: install_test.sh BUILD_DIR
+# Usage: install_test.sh BUILD_DIR [EMULATOR...]   (a cross build's program runs under EMULATOR)
 set -u
-build=$1
+build=$1; shift
 . "$(dirname "$0")/lib.sh"
 
 prefix=$work/prefix
@@ -12,6 +12,10 @@ cli=$prefix/bin/orvanta-cli
 page=$prefix/share/man/man1/orvanta-cli.1
 completion=$prefix/share/bash-completion/completions/orvanta-cli
 check "program installed" [ -x "$cli" ]
+if [ $# -gt 0 ]; then  # the installed program under the emulator, also as the completion calls it
+  printf '#!/bin/sh\nexec %s "%s" "$@"\n' "$*" "$cli" >"$work/orvanta-cli" && chmod +x "$work/orvanta-cli"
+  cli=$work/orvanta-cli
+fi
 check "man finds the page" [ "$(man -M "$prefix/share/man" -w orvanta-cli 2>/dev/null)" = "$page" ]
 check "page renders without a warning" [ -z "$(groff -man -Tutf8 -ww -z "$page" 2>&1)" ]
 check "completion installed" [ -f "$completion" ]

@@ -180,7 +180,7 @@ check "watch, a stalled port: Ctrl-C still ends it with 130" [ $status -eq 130 ]
 settle "$work/slow1" "$work/slow2"
 before1=$(size "$work/slow1"); before2=$(size "$work/slow2")
 "$cli" send -p "$s1" -p "$s2" "$work/big.bin" >"$work/out" 2>"$work/err" & sender=$!
-for _ in $(seq 200); do
+for _ in $(seq 200); do  # signalled once the frame flows on both lines
   [ "$(size "$work/slow1")" -gt "$before1" ] && [ "$(size "$work/slow2")" -gt "$before2" ] && break
   sleep 0.05
 done

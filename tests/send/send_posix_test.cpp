@@ -226,18 +226,27 @@ TEST(SendPosix, AStopPartWayEndsTheWriteAndFreesThePort)
 // reaches it.
 TEST(SendPosix, TheOwnTerminalIsNoPort)
 {
+    constexpr int NO_SESSION_ANSWER = 4;
     PtyLine line;
-    EXPECT_EQ(in_child([&] {
-                  // Make the line this child's controlling terminal, as a terminal is a shell's.
-                  int fd = setsid() < 0 ? -1 : open(line.path().c_str(), O_RDWR);
-                  if (fd < 0 || ioctl(fd, TIOCSCTTY, 0) != 0)
-                      return 3;
-                  bool refused = true;
-                  for (const char* name : {"/dev/tty", line.path().c_str()})
-                      refused = send_bytes(name, pattern(10)).kind == Kind::NotSerial && refused;
-                  return refused ? 0 : 1;
-              }),
-              0);
+    int verdict = in_child([&] {
+        // Make the line this child's controlling terminal, as a terminal is a shell's.
+        int fd = setsid() < 0 ? -1 : open(line.path().c_str(), O_RDWR);
+        if (fd < 0 || ioctl(fd, TIOCSCTTY, 0) != 0)
+            return 3;
+#ifdef ORVANTA_CROSS_BUILD  // run under an emulator, which may lack the answer
+        if (tcgetsid(fd) != getsid(0))
+            return NO_SESSION_ANSWER;
+#endif
+        bool refused = true;
+        for (const char* name : {"/dev/tty", line.path().c_str()})
+            refused = send_bytes(name, pattern(10)).kind == Kind::NotSerial && refused;
+        return refused ? 0 : 1;
+    });
+    if (verdict == NO_SESSION_ANSWER)
+        GTEST_SKIP() << "SKIPPED: SendPosix.TheOwnTerminalIsNoPort: the emulator does not say "
+                        "which session a terminal belongs to (qemu-user 7.2 passes TIOCGSID on "
+                        "but does not copy the answer back)";
+    EXPECT_EQ(verdict, 0);
     EXPECT_TRUE(line.received().empty());
 }
 
