@@ -94,12 +94,15 @@ echo "orvanta-cli send: $(median <<<"$all_rss") KiB peak resident (each run: $(e
 
 echo "== a send into a line read at 115,200 baud's pace (11,520 bytes/s): gaps in the stream"
 paced=build/native/tests/native/paced_line
-rm -f "$work/paced"
-"$paced" "$work/paced" 11520 >"$work/paced.out" 2>"$work/paced.err" &
+rm -f "$work/paced" "$work/paced.got"
+"$paced" "$work/paced" 11520 "$work/paced.got" >"$work/paced.out" 2>"$work/paced.err" &
 paced_pid=$!
 for _ in $(seq 100); do grep -q ready "$work/paced.out" 2>/dev/null && break; sleep 0.05; done
 t0=$(now); "$cli" send -q -p "$work/paced" "$work/data.bin"; t1=$(now)
-sleep 1  # a pty cannot say what it still holds: let the reader take the rest
+# A pty cannot say what it still holds: the reader runs until it has the whole frame, so that
+# its longest wait covers the whole stream (at most 30 s more).
+frame_bytes=$(($(stat -c %s "$work/data.bin") + 2))
+for _ in $(seq 600); do [ "$(stat -c %s "$work/paced.got" 2>/dev/null || echo 0)" -ge "$frame_bytes" ] && break; sleep 0.05; done
 kill -TERM "$paced_pid"; wait "$paced_pid" || true
 echo "orvanta-cli send at the line's pace: $(ms $(((t1 - t0) / 1000)))"
 sed 's/^paced_line: /reader: /' "$work/paced.err"

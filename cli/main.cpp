@@ -17,30 +17,59 @@
 
 namespace {
 
-const char* const EXAMPLES = R"(
+// Each command's --help ends with its own examples and notes; the program's own ends with one
+// example of each command and what is common to all.
+const char* const PROGRAM_FOOTER = R"(
 Examples:
   orvanta-cli ports
   orvanta-cli send -p /dev/ttyUSB0 program.bin
+  orvanta-cli receive --virtual /tmp/orvanta-line -o got.bin --expect program.bin
+
+orvanta-cli COMMAND --help tells more of each command.
+Exit status: 0 done, 1 the send or receive failed, 2 usage error, 128 + the signal's number when
+stopped by one (130 for Ctrl-C).)";
+
+const char* const PORTS_FOOTER = R"(
+Example:
+  orvanta-cli ports
+
+Each port on a line of its own, with what identifies it; "no serial ports found" on stderr when
+there are none (exit 0).)";
+
+const char* const SEND_FOOTER = R"(
+Examples:
+  orvanta-cli send -p /dev/ttyUSB0 program.bin
   orvanta-cli send -p COM3 --baud 57600 program.bin
   orvanta-cli send -p rfc2217://192.168.1.20:2217 program.bin
-  orvanta-cli send -p socket://[fe80::1]:3001 program.bin
+  orvanta-cli send -p socket://[fe80::1%eth0]:3001 program.bin
   orvanta-cli send --watch -p /dev/ttyUSB0 build/program.bin
   orvanta-cli send --wait-port=30 -p /dev/ttyACM0 program.bin
   orvanta-cli send -p /dev/ttyUSB0 -p /dev/ttyUSB1 -p /dev/ttyUSB2 program.bin
   ORVANTA_PORT=/dev/ttyUSB0,/dev/ttyUSB1 orvanta-cli send program.bin
-  orvanta-cli receive --virtual /tmp/orvanta-line -o got.bin --expect program.bin
-  orvanta-cli receive -p /dev/ttyUSB1 --expect program.bin
 
 The frame on the line: the file's size as two bytes, high byte first, then the file's bytes.
 The line: 115,200 baud unless --baud says otherwise, 8 data bits, no parity, 1 stop bit, no flow
 control, DTR and RTS off. Files of more than 65,535 bytes are refused. Progress shows on stderr
 when it is a terminal, one line per port; Ctrl-C stops a send and says how much went out.
---watch sends FILE again each time it changes and has settled (0.25 s), until Ctrl-C.
+--watch sends FILE again each time it changes and has settled (0.25 s), until Ctrl-C; a port
+that takes nothing is given up as stalled and the watch goes on.
 A port may be a serial server on the network: rfc2217://HOST:PORT sets the server's line
 through RFC 2217 (Telnet COM-PORT option); socket://HOST:PORT sends raw bytes over TCP to a
-server whose line is set up already. HOST is a name, an IPv4 address or [an IPv6 address].
-Exit status: 0 done, 1 the send or receive failed, 2 usage error, 128 + the signal's number when
-stopped by one (130 for Ctrl-C).)";
+server whose line is set up already. HOST is a name, an IPv4 address or [an IPv6 address]
+(a link-local one with its interface: [fe80::1%eth0], or %25 as in URLs).
+Exit status: 0 every port got the frame, 1 a send failed, 2 usage error, 128 + the signal's
+number when stopped by one (130 for Ctrl-C).)";
+
+const char* const RECEIVE_FOOTER = R"(
+Examples:
+  orvanta-cli receive --virtual /tmp/orvanta-line -o got.bin --expect program.bin
+  orvanta-cli receive -p /dev/ttyUSB1 --expect program.bin
+  orvanta-cli receive -p rfc2217://lab-server:2218 --expect program.bin
+
+Waits for one frame and prints its size, and whether it equals --expect (or where it first
+differs). A frame that stops short (no byte for --timeout seconds) or bytes that follow it fail.
+Exit status: 0 a whole frame (equal to --expect, if given), 1 not, 2 usage error, 128 + the
+signal's number when stopped by one (130 for Ctrl-C).)";
 
 // The ports when -p is not given: those of ORVANTA_PORT, else (on Windows) COM2.
 std::string default_ports()
@@ -124,9 +153,14 @@ void check_port_name(const std::string& name)
 }
 
 // Output that could not be written is a failure, as the standard tools treat it: a result on a
-// full disk or a closed pipe must not pass for success.
+// full disk or a closed pipe must not pass for success. Output that a stop signal cut short (a
+// write waiting on a full pipe or a suspended terminal) ends as the stop does.
 int checked_output(int status)
 {
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) ||
+                        std::fflush(stderr) != 0 || std::ferror(stderr);
+    if (failed && orvanta::stop_status_seen() != 0)
+        return orvanta::stop_status_seen();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "orvanta-cli: cannot write the output: %s\n", std::strerror(errno));
         return status == orvanta::EXIT_DONE ? orvanta::EXIT_FAILED : status;
@@ -170,7 +204,7 @@ void check_send_ports(orvanta::SendArgs& send, const std::string& wait_port)
 int run(int argc, char** argv)
 {
     CLI::App app{"Sends a file to a target system over a serial line as one upload frame."};
-    app.footer(EXAMPLES);
+    app.footer(PROGRAM_FOOTER);
     app.set_version_flag("--version", "orvanta-cli " ORVANTA_VERSION);
     app.require_subcommand(1);
     app.fallthrough();  // -q and -v may come after the subcommand too
@@ -182,10 +216,12 @@ int run(int argc, char** argv)
                  "Also show the port's identity and the line settings applied")
         ->excludes(quiet_opt);
 
-    app.add_subcommand("ports", "List this machine's serial ports; (busy) marks a held one");
+    app.add_subcommand("ports", "List this machine's serial ports; (busy) marks a held one")
+        ->footer(PORTS_FOOTER);
 
     orvanta::SendArgs send;
     CLI::App* send_cmd = app.add_subcommand("send", "Send FILE as one upload frame");
+    send_cmd->footer(SEND_FOOTER);
     send_cmd
         ->add_option("-p,--port", send.ports,
                      "Serial port, or socket://HOST:PORT or rfc2217://HOST:PORT for a serial "
@@ -202,14 +238,15 @@ int run(int argc, char** argv)
     std::string wait_port;  // the text after --wait-port=, "true" for none, empty if not given
     send_cmd
         ->add_flag("--wait-port", wait_port,
-                   "Wait for a port that is not there yet, up to SECONDS (--wait-port=SECONDS) "
-                   "or until Ctrl-C")
+                   "Wait for a port that is not there (or not open to this user) yet, up to "
+                   "SECONDS (--wait-port=SECONDS) or until Ctrl-C")
         ->type_name("[=SECONDS]");
     add_connect_timeout_option(send_cmd, send.connect_timeout);
 
     orvanta::ReceiveArgs receive;
     CLI::App* receive_cmd =
         app.add_subcommand("receive", "Receive one frame, as a target would, and check it");
+    receive_cmd->footer(RECEIVE_FOOTER);
     auto* port_opt = receive_cmd->add_option(
         "-p,--port", receive.port,
         "Serial port to read, or socket://HOST:PORT or rfc2217://HOST:PORT");

@@ -8,7 +8,8 @@
 
 namespace orvanta {
 
-std::FILE* create_new_file(const std::string& path)
+// The new file takes the folder's inherited permissions, as the file it replaces had them.
+std::FILE* create_new_file(const std::string& path, const std::string&)
 {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

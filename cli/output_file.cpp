@@ -50,6 +50,12 @@ std::string OutputFile::prepare(const std::string& path, const std::vector<std::
             if (same_file(path, other))
                 return shown + " is " + printable(other) +
                        " itself; not writing the payload over it";
+        // The payload takes the name through a rename, which would part this name from the
+        // file's other names: they would keep the old bytes.
+        const std::uintmax_t links = fs::hard_link_count(path, error);
+        if (!error && links > 1)
+            return shown + " has " + std::to_string(links) +
+                   " hard links; not writing the payload over it, which would part them";
     }
     // A link to a file stays a link: the file it points to gets the payload.
     fs::path target = fs::is_symlink(fs::symlink_status(path, error)) && fs::exists(status)
@@ -63,7 +69,7 @@ std::string OutputFile::prepare(const std::string& path, const std::vector<std::
     const std::string stem = (folder / ("." + target.filename().string() + ".orvanta-")).string();
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
         temporary_ = stem + std::to_string(attempt) + ".part";
-        file_ = create_new_file(temporary_);
+        file_ = create_new_file(temporary_, fs::exists(status) ? target.string() : std::string());
         if (!file_ && errno != EEXIST) {
             temporary_.clear();
             return "cannot write " + shown + ": " + errno_error(errno).text;

@@ -18,7 +18,9 @@ public:
 
     // Checks that path can take the payload and makes the temporary file; "" when it can, else
     // what is wrong. path must not be a folder, device or pipe, nor the same file as any of
-    // keep (the reference file, the port), nor the virtual line's link.
+    // keep (the reference file, the port), nor the virtual line's link, nor a file with other
+    // hard links (the new file would take this name only, parting it from them). The new file
+    // gets the mode and owner of the one it replaces.
     std::string prepare(const std::string& path, const std::vector<std::string>& keep,
                         const std::string& link);
 
@@ -32,7 +34,9 @@ private:
 };
 
 // Creates path as a new, empty file for writing; never opens or follows anything already there.
+// When like names a file, the new one is to replace it and takes its mode and, where the user
+// may give it, its owner and group (on Windows the folder's permissions, as like had them).
 // Null when it cannot, with the reason in errno. new_file_posix.cpp and new_file_win32.cpp.
-std::FILE* create_new_file(const std::string& path);
+std::FILE* create_new_file(const std::string& path, const std::string& like = {});
 
 }  // namespace orvanta

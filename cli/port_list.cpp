@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "port_names.h"
+#include "text.h"
 
 namespace orvanta {
 
@@ -49,9 +50,10 @@ bool natural_less(const std::string& a, const std::string& b)
 std::string port_identity(const PortInfo& port)
 {
     std::string text;
+    // What a device says of itself reaches the terminal escaped, as every name does.
     auto add = [&text](const std::string& label, const std::string& value) {
         if (!value.empty())
-            text += (text.empty() ? "" : ", ") + label + value;
+            text += (text.empty() ? "" : ", ") + label + printable(value);
     };
     add("", port.product);
     add("USB ", port.usb_id);
@@ -63,7 +65,7 @@ std::string port_identity(const PortInfo& port)
 
 std::string port_line(const PortInfo& port)
 {
-    std::string line = port.name;
+    std::string line = printable(port.name);
     if (port.busy)
         line += " (busy)";
     std::string identity = port_identity(port);

@@ -114,13 +114,18 @@ std::string joined(const std::string& a, const std::string& b)
 }
 
 // The /dev/serial/by-id link that leads to the node: it stays the same whatever order devices
-// are plugged in.
+// are plugged in. Compared by file_id: std::filesystem::equivalent says "not supported" for two
+// character devices (libstdc++ compares only regular files and folders), so no real port matched.
 std::string stable_name(const fs::path& dev, const fs::path& node)
 {
-    std::error_code error;
-    for (const fs::path& link : entries(dev / "serial" / "by-id"))
-        if (fs::equivalent(link, node, error))
+    FileId port;
+    if (!file_id(node, port))
+        return {};
+    for (const fs::path& link : entries(dev / "serial" / "by-id")) {
+        FileId id;
+        if (file_id(link, id) && id == port)
             return link.string();
+    }
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "line_settings.h"
+#include "terminal_lines.h"
 
 namespace orvanta {
 
@@ -77,6 +78,8 @@ void ProgressMeter::update(std::size_t done)
         if (done < total_ && seconds() - last_draw_ < REDRAW_INTERVAL)
             return;  // the last drawing is recent enough
     }
+    if (!takes_output_now(out_))
+        return;  // output suspended (Ctrl-S): the send goes on, the line is drawn later
     draw(done);
 }
 

@@ -193,7 +193,15 @@ int run_receive(const ReceiveArgs& args)
         if (args.verbosity == Verbosity::Verbose)
             report_port_and_line(args.port, args.baud);
         const std::string shown = printable(args.port);
+        port->watch_stop(&stop.flag());  // a network port's connection and setup wait
         OpenResult opened = port->open(args.port);
+        std::optional<SystemError> refused;
+        if (opened.status == OpenResult::Status::Opened)
+            refused = port->configure(args.baud);
+        if (stop.stopped()) {
+            std::fprintf(stderr, "stopped: 0 bytes of a frame had arrived\n");
+            return stop.exit_status();
+        }
         if (opened.status != OpenResult::Status::Opened) {
             std::fprintf(stderr, "%s\n",
                          opened.status == OpenResult::Status::NotSerial
@@ -201,9 +209,9 @@ int run_receive(const ReceiveArgs& args)
                              : (shown + " port error: " + opened.error.text).c_str());
             return EXIT_FAILED;
         }
-        if (auto error = port->configure(args.baud)) {
+        if (refused) {
             std::fprintf(stderr, "%s did not accept the line settings: %s\n", shown.c_str(),
-                         error->text.c_str());
+                         refused->text.c_str());
             return EXIT_FAILED;
         }
         // Bytes that came before this receive began belong to no frame of it.

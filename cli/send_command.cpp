@@ -54,6 +54,9 @@ std::string send_problem(const SendOutcome& outcome, const SendArgs& args, const
     case SendOutcome::Kind::Stopped:
         if (outcome.written == 0)
             return "stopped before anything went out to " + port + "; nothing was sent";
+        if (outcome.written == outcome.total)  // a network port's wait for its server's last word
+            return "stopped: all " + grouped(outcome.total) + " bytes went out to " + port +
+                   ", but the server had not yet confirmed the end of the frame";
         return "stopped: " + grouped(outcome.written) + " of " + grouped(outcome.total) +
                " bytes went out to " + port + "; the target has an incomplete frame";
     case SendOutcome::Kind::WriteFailed:

@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 
 #include "line_board.h"
 #include "make_port.h"
+#include "network_address.h"
 #include "progress_meter.h"
+#include "terminal_lines.h"
 #include "text.h"
 #include "wait_port.h"
 #include "worker_thread.h"
@@ -28,11 +32,90 @@ long long now_ns()
         .count();
 }
 
-SendOptions options_for(const SendArgs& args, const StopSignals& stop)
+// How often a guard looks at the stop flag and at a send's progress.
+constexpr unsigned GUARD_LOOK_MS = 20;
+
+// How long a send to name may go without progress before it counts as stalled: the frame's time
+// on the line (10 bits a byte), the grace, and for a network port what connecting and the
+// server's answers may take.
+long long stall_ms_for(const std::string& name, const SendArgs& args, std::size_t frame_size)
+{
+    long long ms = static_cast<long long>(frame_size) * 10 * 1000 / args.baud + STALL_GRACE_MS;
+    if (is_network_name(name))
+        ms += 2LL * milliseconds(args.connect_timeout);
+    return ms;
+}
+
+// The stop of one port's send. Without a stall limit it is the user's stop itself. With one, a
+// thread of its own copies the user's stop into the send's own flag and sets that flag too once
+// the send has made no progress for the limit.
+class SendGuard {
+public:
+    SendGuard(const StopSignals& stop, long long stall_ms) : stop_(stop), stall_ms_(stall_ms)
+    {
+        touch();
+        if (stall_ms_ > 0)
+            thread_ = std::make_unique<WorkerThread>([this] { guard(); });
+        own_flag_ = thread_ && thread_->started();
+    }
+    ~SendGuard()
+    {
+        done_.store(true);
+        thread_.reset();  // joins
+    }
+    SendGuard(const SendGuard&) = delete;
+    SendGuard& operator=(const SendGuard&) = delete;
+
+    const std::atomic<bool>& flag() const { return own_flag_ ? stop_port_ : stop_.flag(); }
+    void touch() { last_ns_.store(now_ns()); }  // progress, or a look for an absent port
+
+    // The outcome as the user is told it: a send this guard ended fails as stalled; a write
+    // that the user's signal cut short before the guard passed the stop on was stopped.
+    SendOutcome judged(SendOutcome outcome) const
+    {
+        if (own_flag_ && stop_.stopped() && outcome.kind == SendOutcome::Kind::WriteFailed &&
+            outcome.error && outcome.error->code == EINTR) {
+            outcome.kind = SendOutcome::Kind::Stopped;
+            outcome.error.reset();
+        }
+        if (stalled_.load() && !stop_.stopped() && outcome.kind == SendOutcome::Kind::Stopped) {
+            outcome.kind = SendOutcome::Kind::WriteFailed;
+            outcome.error = SystemError{0, "nothing left the port for " +
+                                               seconds_text(std::floor(stall_ms_ / 100.0) / 10.0) +
+                                               "; it has stalled"};
+        }
+        return outcome;
+    }
+
+private:
+    void guard()
+    {
+        while (!done_.load()) {
+            if (stop_.stopped()) {
+                stop_port_.store(true);
+            } else if (now_ns() - last_ns_.load() > stall_ms_ * 1000000) {
+                stalled_.store(true);
+                stop_port_.store(true);
+            }
+            pause_ms(GUARD_LOOK_MS);
+        }
+    }
+
+    const StopSignals& stop_;
+    const long long stall_ms_;
+    std::atomic<bool> stop_port_{false};
+    std::atomic<bool> stalled_{false};
+    std::atomic<bool> done_{false};
+    std::atomic<long long> last_ns_{0};
+    std::unique_ptr<WorkerThread> thread_;
+    bool own_flag_ = false;
+};
+
+SendOptions options_for(const SendArgs& args, const std::atomic<bool>& stop)
 {
     SendOptions options;
     options.baud = args.baud;
-    options.watch = WriteWatch{{}, &stop.flag()};
+    options.watch = WriteWatch{{}, &stop};
     return options;
 }
 
@@ -48,27 +131,34 @@ void say_waiting(const std::string& port)
 }
 
 SendOutcome send_to_one(const SendArgs& args, const std::vector<std::uint8_t>& frame,
-                        const StopSignals& stop)
+                        const StopSignals& stop, const SendLimits& limits)
 {
-    SendOptions options = options_for(args, stop);
-    std::unique_ptr<ProgressMeter> meter;
-    if (shows_progress(args)) {
-        options.watch->progress = [&meter](std::size_t done, std::size_t total) {
-            if (!meter)
-                meter = std::make_unique<ProgressMeter>(total, Clock::now());
-            meter->update(done);
-        };
-    }
     const std::string& name = args.ports.front();
+    SendGuard guard(stop, limits.give_up_stalled ? stall_ms_for(name, args, frame.size()) : 0);
+    SendOptions options = options_for(args, guard.flag());
+    std::unique_ptr<ProgressMeter> meter;
+    const bool progress = shows_progress(args);
+    options.watch->progress = [&meter, &guard, progress](std::size_t done, std::size_t total) {
+        guard.touch();
+        if (!progress)
+            return;
+        if (!meter)
+            meter = std::make_unique<ProgressMeter>(total, Clock::now());
+        meter->update(done);
+    };
     std::unique_ptr<Port> port = make_port(name, {milliseconds(args.connect_timeout)});
     const bool talk = args.verbosity != Verbosity::Quiet;
+    bool said_waiting = false;
     SendOutcome outcome = send_when_present(*port, name, frame, options, args.wait_port, [&] {
-        if (talk)
+        guard.touch();
+        if (talk && !said_waiting)
             say_waiting(name);
+        said_waiting = true;
+        return !(limits.superseded && limits.superseded());
     });
     if (meter && outcome.kind == SendOutcome::Kind::Sent)
         meter->finish();
-    return outcome;  // an unfinished progress line ends with the meter, before any message
+    return guard.judged(outcome);  // an unfinished progress line ends with the meter, first
 }
 
 // One port's send as the threads share it: the worker writes, the main thread reads.
@@ -85,16 +175,22 @@ struct PortSend {
 };
 
 void run_one(PortSend& send, const SendArgs& args, const std::vector<std::uint8_t>& frame,
-             const StopSignals& stop)
+             const StopSignals& stop, const SendLimits& limits)
 {
-    SendOptions options = options_for(args, stop);
-    options.watch->progress = [&send](std::size_t done, std::size_t) {
+    SendGuard guard(stop, limits.give_up_stalled ? stall_ms_for(send.name, args, frame.size()) : 0);
+    SendOptions options = options_for(args, guard.flag());
+    options.watch->progress = [&send, &guard](std::size_t done, std::size_t) {
+        guard.touch();
         long long none = 0;
         send.began_ns.compare_exchange_strong(none, now_ns());
         send.done.store(done);
     };
-    send.outcome = send_when_present(*send.port, send.name, frame, options, args.wait_port,
-                                     [&send] { send.waiting.store(true); });
+    send.outcome =
+        guard.judged(send_when_present(*send.port, send.name, frame, options, args.wait_port, [&] {
+            guard.touch();
+            send.waiting.store(true);
+            return !(limits.superseded && limits.superseded());
+        }));
     send.waiting.store(false);
     send.ended_ns.store(now_ns());
     send.finished.store(true);
@@ -122,7 +218,7 @@ std::string progress_line(const PortSend& send, std::size_t name_width, std::siz
 
 std::vector<SendOutcome> send_to_several(const SendArgs& args,
                                          const std::vector<std::uint8_t>& frame,
-                                         const StopSignals& stop)
+                                         const StopSignals& stop, const SendLimits& limits)
 {
     std::vector<std::unique_ptr<PortSend>> sends;
     std::size_t name_width = 0;
@@ -137,7 +233,7 @@ std::vector<SendOutcome> send_to_several(const SendArgs& args,
     for (auto& send : sends) {
         PortSend* one = send.get();
         workers.push_back(std::make_unique<WorkerThread>(
-            [one, &args, &frame, &stop] { run_one(*one, args, frame, stop); }));
+            [one, &args, &frame, &stop, &limits] { run_one(*one, args, frame, stop, limits); }));
         if (!workers.back()->started()) {
             one->outcome.kind = SendOutcome::Kind::PortFailed;
             one->outcome.error = SystemError{0, "no thread could be started for it"};
@@ -152,7 +248,7 @@ std::vector<SendOutcome> send_to_several(const SendArgs& args,
     for (bool all_done = false; !all_done;) {
         all_done = std::all_of(sends.begin(), sends.end(),
                                [](const auto& send) { return send->finished.load(); });
-        if (board) {
+        if (board && (all_done || takes_output_now(stderr))) {  // not while output is suspended
             std::vector<std::string> lines;
             lines.reserve(sends.size());
             for (const auto& send : sends)
@@ -181,11 +277,11 @@ std::vector<SendOutcome> send_to_several(const SendArgs& args,
 }  // namespace
 
 std::vector<SendOutcome> send_to_ports(const SendArgs& args, const std::vector<std::uint8_t>& frame,
-                                       const StopSignals& stop)
+                                       const StopSignals& stop, const SendLimits& limits)
 {
     if (args.ports.size() == 1)
-        return {send_to_one(args, frame, stop)};
-    return send_to_several(args, frame, stop);
+        return {send_to_one(args, frame, stop, limits)};
+    return send_to_several(args, frame, stop, limits);
 }
 
 }  // namespace orvanta

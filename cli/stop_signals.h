@@ -23,6 +23,10 @@ public:
     int exit_status() const;
 };
 
+// The exit status of a stop that came while a StopSignals lived (128 plus the signal's number),
+// 0 when none came. Output cut short by a stop is the stop's, not a failure to write.
+int stop_status_seen();
+
 // Whether stderr is a terminal that someone watches; progress is drawn only there.
 bool stderr_is_terminal();
 

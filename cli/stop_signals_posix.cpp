@@ -3,6 +3,7 @@
 #include "stop_signals.h"
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -38,6 +39,9 @@ StopSignals::StopSignals()
 
 StopSignals::~StopSignals()
 {
+    // What the command printed goes out while a stop can still end the wait for it (a full
+    // pipe, a suspended terminal); a write it cut short leaves the stream's error set.
+    std::fflush(stdout);
     for (int i = 0; i < 3; ++i)
         sigaction(STOP_SIGNALS[i], &previous[i], nullptr);
 }
@@ -45,6 +49,8 @@ StopSignals::~StopSignals()
 const std::atomic<bool>& StopSignals::flag() const { return stop; }
 
 int StopSignals::exit_status() const { return 128 + (stop_signal ? stop_signal : SIGINT); }
+
+int stop_status_seen() { return stop_signal ? 128 + stop_signal : 0; }
 
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 

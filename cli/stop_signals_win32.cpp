@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace orvanta {
 
 namespace {
@@ -49,6 +51,7 @@ StopSignals::StopSignals()
 
 StopSignals::~StopSignals()
 {
+    std::fflush(stdout);  // what the command printed goes out while a stop is still seen
     if (released)
         SetEvent(released);
     SetConsoleCtrlHandler(on_console_event, FALSE);
@@ -57,6 +60,8 @@ StopSignals::~StopSignals()
 const std::atomic<bool>& StopSignals::flag() const { return stop; }
 
 int StopSignals::exit_status() const { return status; }
+
+int stop_status_seen() { return stop ? status.load() : 0; }
 
 // _isatty would also say yes for NUL and other character devices; only a console has a mode.
 bool stderr_is_terminal()

@@ -10,6 +10,10 @@ namespace orvanta {
 // Moves the cursor up lines lines, to the first column; out is flushed first.
 void cursor_up(std::FILE* out, std::size_t lines);
 
+// Whether out takes a write now without waiting: a terminal whose output the user has suspended
+// (Ctrl-S) does not, and a progress line must never hold up the send that it follows.
+bool takes_output_now(std::FILE* out);
+
 // The width of the terminal on stderr in columns, or 0 when it cannot be told.
 std::size_t terminal_columns();
 

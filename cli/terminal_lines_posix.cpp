@@ -1,5 +1,6 @@
 #include "terminal_lines.h"
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -12,6 +13,12 @@ void cursor_up(std::FILE* out, std::size_t lines)
     else
         std::fputc('\r', out);
     std::fflush(out);
+}
+
+bool takes_output_now(std::FILE* out)
+{
+    pollfd p = {fileno(out), POLLOUT, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) != 0;
 }
 
 std::size_t terminal_columns()

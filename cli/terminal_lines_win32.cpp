@@ -17,6 +17,9 @@ void cursor_up(std::FILE* out, std::size_t lines)
     SetConsoleCursorPosition(console, to);
 }
 
+// The console tells no such thing; a write to it returns once it is on the screen.
+bool takes_output_now(std::FILE*) { return true; }
+
 std::size_t terminal_columns()
 {
     CONSOLE_SCREEN_BUFFER_INFO info;

@@ -55,10 +55,18 @@ std::string seconds_text(double seconds)
 
 std::string printable(const std::string& name)
 {
+    if (name.empty())
+        return "\"\"";
+    const std::size_t first = name.find_first_not_of(' ');
+    const std::size_t last = name.find_last_not_of(' ');
     std::string shown;
-    for (char c : name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n')
+        // A space at either end would not show where the name begins or ends.
+        if (c == ' ' && (first == std::string::npos || i < first || i > last))
+            shown += "\\x20";
+        else if (c == '\n')
             shown += "\\n";
         else if (c == '\t')
             shown += "\\t";

@@ -18,7 +18,8 @@ std::optional<double> parse_seconds(const std::string& text, double min, double 
 std::string seconds_text(double seconds);
 
 // A name as a message may show it: control characters (a line feed, an escape that would steer
-// the terminal) are written as \n, \t, \r or \xHH, so a message stays one line of plain text.
+// the terminal) are written as \n, \t, \r or \xHH, so a message stays one line of plain text;
+// spaces at either end as \x20 and an empty name as "", so the name shows where it is.
 std::string printable(const std::string& name);
 
 }  // namespace orvanta

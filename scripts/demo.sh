@@ -10,7 +10,9 @@ cmake --build --preset native -j2 --target orvanta-cli >/dev/null
 cli=build/native/cli/orvanta-cli
 
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+z80=$work/z80
+stop_z80() { [ ! -e "$z80/pids" ] || scripts/target.sh stop "$z80" >/dev/null 2>&1 || true; }
+trap 'stop_z80; kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 line=$work/line
 sample=$work/sample.bin
 # A small program image: a greeting and some binary bytes, as a target loader would get it.
@@ -27,6 +29,17 @@ wait $target
 
 echo "== the first bytes the target got, after the 2-byte count:"
 od -A d -t x1z -N 48 "$work/received.bin"
+
+# A target that runs what it gets: an emulated Z80 (simh) with our loader, which stores the
+# frame at 0100h and runs it; the hello program prints its size and the CRC of its bytes.
+echo "== a Z80 target: scripts/target.sh start DIR (simh running target/loader.asm)"
+scripts/target.sh start "$z80" | tee "$work/z80.ways"
+z80_pty=$(sed -n 's/^pty //p' "$work/z80.ways")
+echo "== send the hello program (target/hello.asm): $cli send -p $z80_pty hello.bin"
+"$cli" send -p "$z80_pty" "$z80/hello.bin"
+for _ in $(seq 600); do grep -q "hello from the Z80" "$z80/console.log" && break; sleep 0.05; done
+echo "== the Z80's console:"
+grep -a "^loader: \|^hello from" "$z80/console.log" | tr -d '\r'
 
 # A bench of boards: TARGETS stand-in targets (3 unless ORVANTA_TARGETS says otherwise), each on
 # a virtual line of its own, get the same file at once.
@@ -45,7 +58,7 @@ for pid in "${pids[@]}"; do wait "$pid"; done
 echo "== every board got it: each receiver checked its frame against the sample"
 
 # The Windows program, where there is a display to show it on: COM2 of its Wine prefix is the
-# stand-in target's line, so a file chosen with "..." and sent with Send shows up here.
+# Z80 target's pty, so a program chosen with "..." and sent with Send runs there.
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   echo "== no display (DISPLAY is not set or not reachable): the Windows program is not shown."
   echo "   On a desktop, run this again to try Orvanta.exe under Wine."
@@ -56,21 +69,19 @@ cmake --preset windows-x64 >/dev/null
 cmake --build --preset windows-x64 -j2 --target Orvanta >/dev/null
 cmake --build --preset native -j2 --target linepair >/dev/null
 stop_all() {
-  pkill -P "${target_loop:-0}" 2>/dev/null || true
-  kill "${target_loop:-0}" $(jobs -p) 2>/dev/null || true
+  kill $(jobs -p) 2>/dev/null || true
+  stop_z80
   scripts/wine-session.sh stop
   rm -rf "$work"
 }
 trap stop_all EXIT
 session=$(ORVANTA_DISPLAY=$DISPLAY scripts/wine-session.sh start)
 eval "$session"
-# The session's virtual cable joins COM2 to COM3; the stand-in target reads COM3's end, frame
-# after frame, while the cable keeps what arrives between two frames.
-(
-  while true; do "$cli" receive -p "$WINEPREFIX/dosdevices/com3" || sleep 0.5; done
-) &
-target_loop=$!
-disown "$target_loop"
-echo "== Orvanta.exe is open: leave COM2, press \"...\" and pick a file (the sample is $(winepath -w "$sample" 2>/dev/null || echo "$sample")),"
-echo "   press Send, and watch what the target receives below. Close the window to end the demo."
+# COM2 of the session's prefix is pointed at the Z80 target's pty (the session makes it anew
+# each time it starts); what the Z80's console prints shows below.
+ln -sfn "$z80_pty" "$WINEPREFIX/dosdevices/com2"
+tail -n 0 -f "$z80/console.log" | stdbuf -oL tr -d '\r' &
+echo "== Orvanta.exe is open with the Z80 target on COM2: press \"...\" and pick the hello program"
+echo "   ($(winepath -w "$z80/hello.bin" 2>/dev/null || echo "$z80/hello.bin")), press Send, and watch the Z80 answer below."
+echo "   Close the window to end the demo."
 /usr/lib/wine/wine64 build/windows-x64/app/Orvanta.exe >"$work/orvanta.log" 2>&1

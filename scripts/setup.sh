@@ -2,6 +2,7 @@
 # Installs the Debian packages that the build, the tests and the demo need, only those missing
 # (the ARM cross compilers among them, whose programs the tests run under qemu's user mode),
 # then makes 32-bit Wine work (scripts/setup-wine32.sh) for the tests of the shipped programs.
+# (The driver bench's kernel and initramfs are made when it runs: scripts/setup-vm.sh.)
 # Never adds the i386 architecture to dpkg (its index is broken on the mirror).
 set -euo pipefail
 
@@ -11,6 +12,8 @@ packages=(
   wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick icoutils
   clang libclang-rt-14-dev valgrind time clang-format clang-tidy
   ser2net lintian dpkg-dev qemu-user-static libc6-i386
+  qemu-system-x86 busybox-static cpio kmod xz-utils socat
+  simh z80asm iproute2
   g++-aarch64-linux-gnu libc6-dev-arm64-cross g++-arm-linux-gnueabihf libc6-dev-armhf-cross
 )
 
@@ -30,6 +33,8 @@ required_files=(
   /usr/bin/Xvfb:xvfb
   /lib/ld-linux.so.2:libc6-i386
   /usr/bin/qemu-i386-static:qemu-user-static
+  /usr/bin/qemu-system-x86_64:qemu-system-x86
+  /bin/busybox:busybox-static
   /usr/bin/qemu-aarch64-static:qemu-user-static
   /usr/bin/qemu-arm-static:qemu-user-static
   /usr/bin/aarch64-linux-gnu-g++:g++-aarch64-linux-gnu
@@ -42,28 +47,34 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-damaged=()
-for entry in "${required_files[@]}"; do
-  file=${entry%%:*} package=${entry#*:}
-  [ -e "$file" ] || [[ " ${missing[*]} " == *" $package "* ]] || damaged+=("$package")
-done
 
-install_packages() {
-  export DEBIAN_FRONTEND=noninteractive
-  # Another install under way (a second build, the system's own updates) is waited for, not failed on.
-  local wait_lock=(-o DPkg::Lock::Timeout=600) sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" update -qq >/dev/null
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "setup: installing ${missing[*]}" >&2
-    "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  fi
-  if [ ${#damaged[@]} -gt 0 ]; then
-    echo "setup: reinstalling ${damaged[*]} (files missing)" >&2
-    "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" install -y -qq --reinstall --no-install-recommends \
-      $(printf '%s\n' "${damaged[@]}" | sort -u) >/dev/null
-  fi
+# The packages of required files that are not there. Looked at after the missing packages are
+# in: many of these files come with them, as dependencies.
+damaged_packages() {
+  local entry
+  for entry in "${required_files[@]}"; do
+    [ -e "${entry%%:*}" ] || echo "${entry#*:}"
+  done | sort -u
 }
 
-[ ${#missing[@]} -eq 0 ] && [ ${#damaged[@]} -eq 0 ] || install_packages
+export DEBIAN_FRONTEND=noninteractive
+# Another install under way (a second build, the system's own updates) is waited for, not failed on.
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+updated=0
+apt_get() {
+  [ $updated = 1 ] || "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq >/dev/null
+  updated=1
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 "$@" >/dev/null
+}
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  apt_get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+mapfile -t damaged < <(damaged_packages)
+if [ ${#damaged[@]} -gt 0 ]; then
+  echo "setup: reinstalling ${damaged[*]} (files missing)" >&2
+  apt_get install -y -qq --reinstall --no-install-recommends "${damaged[@]}"
+fi
 exec "$(dirname "$0")/setup-wine32.sh"

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 declare -A build_time
-for preset in native sanitize linux-arm64 linux-armhf windows-x86 windows-x64; do
+for preset in native vm-guest sanitize linux-arm64 linux-armhf windows-x86 windows-x64; do
   echo "== build $preset"
   start=$SECONDS
   cmake --preset "$preset" >/dev/null
@@ -39,6 +39,18 @@ run_in_wine() {
 trap 'scripts/wine-session.sh stop 32 || true; scripts/wine-session.sh stop 64 || true' EXIT
 
 run native
+
+# The driver bench: the tool on a Linux kernel's 8250 and FTDI drivers, in a QEMU guest.
+echo "== the VM bench"
+start=$SECONDS
+vm_status=0
+tests/vm/vm_test.sh build/native build/vm-guest/cli/orvanta-cli || vm_status=$?
+case $vm_status in
+  0) echo "== the VM bench took $((SECONDS - start)) s" ;;
+  77) echo "== the VM bench DID NOT RUN (the reason is above): nothing was tested on real drivers"; status=1 ;;
+  *) status=1 ;;
+esac
+
 run sanitize      # AddressSanitizer, UBSan, leak checks, and a minute of fuzzing
 
 # run_emulated PRESET EMULATOR: an ARM preset's tests, how long they took, and what was skipped

@@ -7,8 +7,10 @@
 #
 # The prefix is 64-bit unless 32 is given: the 32-bit one runs the shipped i686 programs (under
 # qemu-i386 where the machine runs no 32-bit code; scripts/setup-wine32.sh prepares that). Run
-# 32-bit programs in it through cmake/wine32-run.sh, which adds what emulation needs. One
-# session at a time: the display is shared, and each session's stop ends it.
+# 32-bit programs in it through cmake/wine32-run.sh, which adds what emulation needs. The
+# session's X display is one of its own (Xvfb picks a free number) unless ORVANTA_DISPLAY names
+# one: another build's session beside this one can then neither end this one's display nor take
+# its windows' focus. One session at a time per build tree; its stop ends its display.
 #
 #   scripts/wine-session.sh start [32|64]   # prints the environment to use (eval it)
 #   scripts/wine-session.sh stop [32|64]
@@ -19,19 +21,33 @@ bits=${2:-64}
 [ "$bits" = 32 ] || [ "$bits" = 64 ] || { echo "usage: $0 start|stop [32|64]" >&2; exit 2; }
 source "$root/scripts/wine-env.sh" "$bits"
 state=$wine_state
-display=${ORVANTA_DISPLAY:-:99}
+display=${ORVANTA_DISPLAY:-}
 linepair=${ORVANTA_LINEPAIR:-$root/build/native/tests/native/linepair}
 paced_line=${ORVANTA_PACED_LINE:-$root/build/native/tests/native/paced_line}
-export DISPLAY=$display
 wine=$wine_loader
 run=$state/run$bits   # this session's processes and logs
 
+# Sets $display: ORVANTA_DISPLAY (started here unless it is up already), or a display of this
+# session's own, whose number Xvfb chose and wrote once it was ready to take clients.
 start_display() {
-  if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
-    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
+  local screen=(-screen 0 1024x768x24 -nolisten tcp)
+  if [ -n "$display" ]; then
+    xdpyinfo -display "$display" >/dev/null 2>&1 && return 0
+    Xvfb "$display" "${screen[@]}" >"$state/xvfb.log" 2>&1 </dev/null &
     echo $! >"$state/xvfb.pid"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+    for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  else
+    : >"$state/display"
+    Xvfb -displayfd 3 "${screen[@]}" 3>"$state/display" >"$state/xvfb.log" 2>&1 </dev/null &
+    echo $! >"$state/xvfb.pid"
+    for _ in $(seq 100); do
+      if grep -qx '[0-9][0-9]*' "$state/display"; then display=:$(cat "$state/display"); return 0; fi
+      kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null || break
+      sleep 0.1
+    done
   fi
+  echo "wine-session: the X display did not start (see $state/xvfb.log)" >&2
+  exit 1
 }
 
 make_prefix() {
@@ -73,7 +89,9 @@ case ${1:-} in
     stop_pid "$run/linepair.pid"
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
+    stop_pid "$state/xvfb.pid"
     start_display
+    export DISPLAY=$display
     make_prefix
     # Wine's services inherit the output of the Wine process that starts them: start them here,
     # with output to a file, and not inside a test whose output ctest waits on.

@@ -38,6 +38,51 @@ bool is_ipv6_character(char c)
     return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
 }
 
+// An interface's name or number after the % of a link-local address (eth0, en0, 12).
+bool is_zone_character(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' ||
+           c == '~';
+}
+
+// The address in brackets, with the zone of a link-local address as the resolver takes it
+// (fe80::1%eth0); URLs write the % as %25, and both are taken.
+std::optional<std::string> read_bracketed(const std::string& inside, std::string& problem)
+{
+    std::string address = inside, zone;
+    bool zoned = false;
+    if (std::size_t percent = inside.find('%'); percent != std::string::npos) {
+        zoned = true;
+        address = inside.substr(0, percent);
+        zone = inside.substr(percent + 1);
+        if (zone.compare(0, 2, "25") == 0 && zone.size() > 2)
+            zone = zone.substr(2);
+        if (zone.empty()) {
+            problem = "no zone after the % (write [fe80::1%eth0])";
+            return std::nullopt;
+        }
+        for (char c : zone)
+            if (!is_zone_character(c)) {
+                problem = "the zone after the % is no interface name or number";
+                return std::nullopt;
+            }
+    }
+    if (address.empty()) {
+        problem = "the brackets hold no address";
+        return std::nullopt;
+    }
+    for (char c : address)
+        if (!is_ipv6_character(c)) {
+            problem = "the brackets hold no IPv6 address";
+            return std::nullopt;
+        }
+    if (address.find(':') == std::string::npos) {
+        problem = "the brackets hold no IPv6 address";
+        return std::nullopt;
+    }
+    return zoned ? address + "%" + zone : address;
+}
+
 // The port number: decimal digits, 1 to 65535.
 std::optional<std::uint16_t> parse_port(const std::string& text)
 {
@@ -73,14 +118,11 @@ ParsedAddress parse_network_address(const std::string& name)
         std::size_t close = rest.find(']');
         if (close == std::string::npos)
             return failed("the IPv6 address has no closing bracket");
-        address.host = rest.substr(1, close - 1);
-        if (address.host.empty())
-            return failed("the brackets hold no address");
-        for (char c : address.host)
-            if (!is_ipv6_character(c))
-                return failed("the brackets hold no IPv6 address");
-        if (address.host.find(':') == std::string::npos)
-            return failed("the brackets hold no IPv6 address");
+        std::string problem;
+        std::optional<std::string> host = read_bracketed(rest.substr(1, close - 1), problem);
+        if (!host)
+            return failed(problem);
+        address.host = *host;
         std::string after = rest.substr(close + 1);
         if (after.empty() || after[0] != ':')
             return failed("no port: write HOST:PORT");

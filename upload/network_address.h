@@ -2,7 +2,9 @@
 // Port names that reach a serial server on the network instead of a port of this machine:
 //   socket://HOST:PORT    a raw TCP connection; the server has set its line up itself
 //   rfc2217://HOST:PORT   Telnet with the COM-PORT option: this program sets the line
-// HOST is a name, an IPv4 address or an IPv6 address in brackets; PORT is 1 to 65535.
+// HOST is a name, an IPv4 address or an IPv6 address in brackets; PORT is 1 to 65535. A
+// link-local IPv6 address takes its zone (the interface) after a % (in URLs %25):
+// [fe80::1%eth0], [fe80::1%25eth0].
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,7 +13,7 @@ namespace orvanta {
 
 struct NetworkAddress {
     enum class Protocol { Raw, Rfc2217 } protocol = Protocol::Raw;
-    std::string host;  // without brackets
+    std::string host;  // without brackets; a zone after % (fe80::1%eth0), as the resolver takes it
     std::uint16_t port = 0;
 };
 

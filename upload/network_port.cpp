@@ -3,6 +3,7 @@
 // rfc2217.cpp.
 #include "network_port.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <functional>
@@ -22,6 +23,12 @@ namespace {
 constexpr int WATCH_INTERVAL_MS = 100;
 // The most of the target's bytes kept for a reader; a server that floods is not followed further.
 constexpr std::size_t MAX_PENDING = 1 << 20;
+// What one look at the connection takes at most.
+constexpr std::size_t CHUNK = 4096;
+
+// A wait of at most ms (-1: no limit) cut into slices that each end in time to look at the
+// stop flag.
+int slice(int ms) { return ms < 0 || ms > WATCH_INTERVAL_MS ? WATCH_INTERVAL_MS : ms; }
 
 // How long a frame of size bytes takes on a line at baud with 10 bits a byte (8N1).
 Clock::duration line_time(std::size_t size, std::uint32_t baud)
@@ -33,6 +40,9 @@ Clock::duration line_time(std::size_t size, std::uint32_t baud)
 SystemError protocol_error(std::string text) { return {EPROTO, std::move(text)}; }
 
 SystemError closed_by_server() { return {ECONNRESET, "the server closed the connection"}; }
+
+// What a wait ended by the stop flag gives: the caller reports the stop, not this text.
+SystemError stopped_error() { return {EINTR, "stopped"}; }
 
 std::string seconds_text(int ms)
 {
@@ -48,6 +58,7 @@ std::string seconds_text(int ms)
 
 struct NetworkPort::Impl {
     int timeout_ms;
+    const std::atomic<bool>* stop = nullptr;  // ends every wait once set
     TcpSocket socket;
     NetworkAddress address;
     rfc2217::Client client;
@@ -57,11 +68,13 @@ struct NetworkPort::Impl {
 
     bool rfc2217() const { return address.protocol == NetworkAddress::Protocol::Rfc2217; }
 
+    bool stopped() const { return stop && stop->load(); }
+
     // Takes what the server has sent, if anything: the target's bytes go to pending (kept
     // only when keep), the server's Telnet answers to the client.
     std::optional<SystemError> take_input(bool keep)
     {
-        std::uint8_t chunk[4096];
+        std::uint8_t chunk[CHUNK];
         SocketIo got = socket.receive(chunk, sizeof chunk);
         if (got.error)
             return got.error;
@@ -70,19 +83,29 @@ struct NetworkPort::Impl {
             return closed_by_server();
         }
         std::vector<std::uint8_t> data;
-        if (rfc2217())
+        if (rfc2217()) {
             client.feed(chunk, got.count, data);
-        else
+            if (auto problem = client.problem())
+                return protocol_error(*problem);
+        } else {
             data.assign(chunk, chunk + got.count);
-        if (keep && pending.size() + data.size() <= MAX_PENDING)
-            pending.insert(pending.end(), data.begin(), data.end());
+        }
+        if (!keep)
+            return std::nullopt;
+        if (pending.size() + data.size() > MAX_PENDING)
+            return protocol_error("the server sent more than " + grouped(MAX_PENDING) +
+                                  " bytes while this program could not read them");
+        pending.insert(pending.end(), data.begin(), data.end());
         return std::nullopt;
     }
 
-    // Waits up to timeout_ms for input and takes it; an interrupted wait is no failure.
+    // Waits up to ms (at most one slice) for input and takes it; an interrupted wait is no
+    // failure, a stop is.
     std::optional<SystemError> pump(int ms, bool keep)
     {
-        TcpSocket::Ready ready = socket.wait(false, ms);
+        if (stopped())
+            return stopped_error();
+        TcpSocket::Ready ready = socket.wait(false, slice(ms));
         if (ready.error)
             return ready.error->code == EINTR ? std::nullopt : ready.error;
         if (ready.readable)
@@ -90,15 +113,18 @@ struct NetworkPort::Impl {
         return std::nullopt;
     }
 
-    // Sends a few bytes of requests or replies whole, reading meanwhile, by the deadline.
+    // Sends a few bytes of requests or replies whole, reading meanwhile, by the deadline; a
+    // stop ends it, unless it sends what a stop itself asks for (stoppable false).
     std::optional<SystemError> send_all(const std::vector<std::uint8_t>& bytes,
-                                        Clock::time_point deadline)
+                                        Clock::time_point deadline, bool stoppable = true)
     {
         std::size_t done = 0;
         while (done < bytes.size()) {
+            if (stoppable && stopped())
+                return stopped_error();
             if (Clock::now() >= deadline)
                 return errno_error(ETIMEDOUT);
-            TcpSocket::Ready ready = socket.wait(true, milliseconds_left(deadline));
+            TcpSocket::Ready ready = socket.wait(true, slice(milliseconds_left(deadline)));
             if (ready.error && ready.error->code != EINTR)
                 return ready.error;
             if (ready.readable)
@@ -130,7 +156,7 @@ struct NetworkPort::Impl {
     TransferResult write(const std::uint8_t* data, std::size_t size, const WriteWatch& watch);
     // look: notes what the server has acknowledged, while the connection stands.
     std::optional<SystemError> finish(Clock::time_point started, std::size_t size,
-                                      std::size_t syncs_before, const WriteWatch& watch,
+                                      const std::function<bool()>& stop_seen,
                                       const std::function<std::size_t()>& look);
 };
 
@@ -151,8 +177,10 @@ OpenResult NetworkPort::open(const std::string& name, WriteMode /*mode*/)
         return {OpenResult::Status::Failed, {EINVAL, "not a network address: " + parsed.problem}};
     impl_->address = *parsed.address;
     const NetworkAddress& a = impl_->address;
-    if (auto problem = impl_->socket.connect(a.host, a.port, impl_->timeout_ms)) {
+    if (auto problem = impl_->socket.connect(a.host, a.port, impl_->timeout_ms, impl_->stop)) {
         SystemError error = problem->error;
+        if (impl_->stopped())
+            return {OpenResult::Status::Failed, stopped_error()};
         if (problem->lookup)
             error.text = "cannot find " + a.host + ": " + error.text;
         else
@@ -171,6 +199,8 @@ OpenResult NetworkPort::open(const std::string& name, WriteMode /*mode*/)
     }
     return {OpenResult::Status::Opened, {}};
 }
+
+void NetworkPort::watch_stop(const std::atomic<bool>* stop) { impl_->stop = stop; }
 
 std::optional<SystemError> NetworkPort::Impl::agree_options()
 {
@@ -211,13 +241,16 @@ std::optional<SystemError> NetworkPort::Impl::set_line(std::uint32_t rate)
 {
     client.forget_answers();
     const Clock::time_point deadline = answer_deadline();
+    client.sent_setup();  // noted first: the server may answer the first before the last is out
     if (auto failed = send_all(rfc2217::line_setup_requests(rate), deadline))
         return failed;
     for (;;) {
         rfc2217::SetupVerdict setup =
             rfc2217::judge_setup(client.answers(), rate, Clock::now() >= deadline);
-        if (setup.status == rfc2217::SetupVerdict::Status::Accepted)
+        if (setup.status == rfc2217::SetupVerdict::Status::Accepted) {
+            client.settle();
             return send_replies(deadline);
+        }
         if (setup.status == rfc2217::SetupVerdict::Status::Refused)
             return protocol_error(setup.problem);
         if (auto failed = pump(milliseconds_left(deadline), false))
@@ -236,8 +269,8 @@ TransferResult NetworkPort::write(const std::uint8_t* data, std::size_t size,
 TransferResult NetworkPort::Impl::write(const std::uint8_t* data, std::size_t size,
                                         const WriteWatch& watch)
 {
+    auto stop_seen = [&] { return watch.stopped() || stopped(); };
     std::vector<std::uint8_t> wire;
-    const std::size_t syncs_before = client.answers().baud_answers;
     if (rfc2217()) {
         rfc2217::append_escaped(wire, data, size);
         const std::vector<std::uint8_t> sync = rfc2217::sync_request();
@@ -248,11 +281,15 @@ TransferResult NetworkPort::Impl::write(const std::uint8_t* data, std::size_t si
     rfc2217::EscapedCounter counter(data, size);
     std::size_t handed = 0;
     // What the server has acknowledged, looked at while the connection stands: once it fails,
-    // the system forgets what was still queued, and a fresh look would count it as taken.
+    // the system forgets what was still queued, and a look then would count it as taken.
+    // The server's answers to the queries behind the frame say that it has read all of it.
     std::size_t last_taken = 0;
+    bool sync_sent = false;
     auto taken = [&] {
-        std::size_t queued = socket.unacknowledged();
-        last_taken = counter.data_in(handed > queued ? handed - queued : 0);
+        if (sync_sent && client.all_answered())
+            last_taken = size;
+        else if (std::optional<std::size_t> queued = socket.unacknowledged())
+            last_taken = counter.data_in(handed > *queued ? handed - *queued : 0);
         return last_taken;
     };
     auto report = [&](std::size_t done) {
@@ -270,22 +307,29 @@ TransferResult NetworkPort::Impl::write(const std::uint8_t* data, std::size_t si
                                                          : server_had;
     };
     auto failed_with = [&](std::optional<SystemError> error) -> TransferResult {
-        return {gone(last_taken), std::move(error)};
+        return {gone(taken()), std::move(error)};
     };
-    auto stopped = [&]() -> TransferResult {
+    auto stopped_here = [&]() -> TransferResult {
         std::size_t had = gone(taken());
         if (rfc2217()) {  // the server drops what it still holds, if it can
             std::vector<std::uint8_t> purge =
                 rfc2217::request(rfc2217::PURGE_DATA, {rfc2217::PURGE_TRANSMIT});
-            send_all(purge, Clock::now() + std::chrono::milliseconds(WATCH_INTERVAL_MS));
+            client.sent(rfc2217::PURGE_DATA);
+            send_all(purge, Clock::now() + std::chrono::milliseconds(WATCH_INTERVAL_MS), false);
         }
         return {had, errno_error(EINTR)};
     };
 
+    // A server takes the frame at least as fast as its line carries it: one that has not taken
+    // it all by the frame's line time and the time of an answer has stopped taking data.
+    const Clock::time_point handover_deadline =
+        started + line_time(size, baud) + std::chrono::milliseconds(timeout_ms);
     while (handed < wire.size()) {
-        if (watch.stopped())
-            return stopped();
-        TcpSocket::Ready ready = socket.wait(true, WATCH_INTERVAL_MS);
+        if (stop_seen())
+            return stopped_here();
+        if (Clock::now() >= handover_deadline)
+            return failed_with(SystemError{ETIMEDOUT, "the server stopped taking data"});
+        TcpSocket::Ready ready = socket.wait(true, slice(milliseconds_left(handover_deadline)));
         if (ready.error && ready.error->code != EINTR)
             return failed_with(ready.error);
         if (ready.readable)
@@ -299,9 +343,15 @@ TransferResult NetworkPort::Impl::write(const std::uint8_t* data, std::size_t si
         }
         report(taken());
     }
-    if (auto failed = finish(started, size, syncs_before, watch, taken)) {
-        if (watch.stopped())
-            return stopped();
+    // Only now does the server owe the answers to the requests behind the frame: an answer that
+    // came before could not be one of them (and was an answer to no request).
+    if (rfc2217()) {
+        client.sent_sync();
+        sync_sent = true;
+    }
+    if (auto failed = finish(started, size, stop_seen, taken)) {
+        if (stop_seen())
+            return stopped_here();
         return failed_with(failed);
     }
     report(size);
@@ -311,8 +361,7 @@ TransferResult NetworkPort::Impl::write(const std::uint8_t* data, std::size_t si
 // What follows the last byte: the server's word that it has the frame, the frame's time on
 // the line, and a clean end of the connection.
 std::optional<SystemError> NetworkPort::Impl::finish(Clock::time_point started, std::size_t size,
-                                                     std::size_t syncs_before,
-                                                     const WriteWatch& watch,
+                                                     const std::function<bool()>& stop_seen,
                                                      const std::function<std::size_t()>& look)
 {
     const Clock::time_point on_line = started + line_time(size, baud);
@@ -321,26 +370,32 @@ std::optional<SystemError> NetworkPort::Impl::finish(Clock::time_point started, 
         (on_line > Clock::now() ? on_line : Clock::now()) + std::chrono::milliseconds(timeout_ms);
     auto wait_until = [&](auto done, Clock::time_point until) -> std::optional<SystemError> {
         while (!done()) {
-            if (watch.stopped())
-                return errno_error(EINTR);
+            if (stop_seen())
+                return stopped_error();
             if (Clock::now() >= until)
                 return errno_error(ETIMEDOUT);
-            int ms = milliseconds_left(until);
             look();
-            if (auto failed = pump(ms < WATCH_INTERVAL_MS ? ms : WATCH_INTERVAL_MS, false))
+            if (auto failed = pump(milliseconds_left(until), false))
                 return failed;
         }
         return std::nullopt;
     };
 
     if (rfc2217()) {
-        auto synced = [&] { return client.answers().baud_answers > syncs_before; };
-        if (auto failed = wait_until(synced, deadline))
+        if (auto failed = wait_until([&] { return client.all_answered(); }, deadline))
             return failed->code == ETIMEDOUT
                        ? protocol_error("the server did not confirm that it had the frame "
-                                        "(no answer to a request sent behind it)")
+                                        "(no answer to the requests sent behind it)")
                        : failed;
         const auto& answers = client.answers();
+        // The answers behind the frame tell the line's state as the frame's last byte met it.
+        if (answers.baud != baud)
+            return protocol_error("the server's line was at " + grouped(*answers.baud) +
+                                  " baud behind the frame, not at the " + grouped(baud) + " set");
+        if (answers.datasize != rfc2217::DATASIZE_8)
+            return protocol_error("the server's line had " +
+                                  std::to_string(static_cast<unsigned>(*answers.datasize)) +
+                                  " data bits behind the frame, not the 8 set");
         if (answers.linestate_mask && (*answers.linestate_mask & rfc2217::LINESTATE_SHIFT_EMPTY)) {
             // The transmitter empty after the answer: the line has carried the last byte. A
             // report that does not come in time leaves the frame's time on the line to wait for.
@@ -350,29 +405,37 @@ std::optional<SystemError> NetworkPort::Impl::finish(Clock::time_point started, 
                 return failed;
         }
     } else {
-        auto acknowledged = [&] { return socket.unacknowledged() == 0; };
-        if (auto failed = wait_until(acknowledged, deadline); failed && failed->code != ETIMEDOUT)
-            return failed;
+        // Where the system tells, a server that has not acknowledged every byte by then has
+        // stopped taking data.
+        auto acknowledged = [&] { return socket.unacknowledged().value_or(0) == 0; };
+        if (auto failed = wait_until(acknowledged, deadline))
+            return failed->code == ETIMEDOUT
+                       ? SystemError{ETIMEDOUT, "the server stopped taking data"}
+                       : failed;
     }
     // The frame's time on the line, to the millisecond: the wait runs out at on_line itself,
     // so its last slice ends there and not up to a slice later.
     if (auto failed = wait_until([] { return false; }, on_line); failed->code != ETIMEDOUT)
         return failed;
 
-    // Over RFC 2217 the answer behind the frame said all there is to say; the connection ends
+    // Over RFC 2217 the answers behind the frame said all there is to say; the connection ends
     // with the port. A raw connection ends here, and the server's end in answer tells that it
-    // went cleanly: a connection reset instead means the server may not have had every byte.
+    // went cleanly: a connection reset, or none in time, means the server may not have passed
+    // every byte on.
     if (rfc2217())
         return std::nullopt;
     if (auto failed = socket.shutdown_send())
         return failed;
     const Clock::time_point closing = answer_deadline();
     for (;;) {
-        if (watch.stopped())
-            return errno_error(EINTR);
+        if (stop_seen())
+            return stopped_error();
         if (Clock::now() >= closing)
-            return std::nullopt;  // the server keeps its end open: nothing more to learn
-        TcpSocket::Ready ready = socket.wait(false, WATCH_INTERVAL_MS);
+            return SystemError{ETIMEDOUT, "the server did not end the connection within " +
+                                              seconds_text(timeout_ms) +
+                                              " of the frame, so it is not known to have "
+                                              "passed the frame on"};
+        TcpSocket::Ready ready = socket.wait(false, slice(milliseconds_left(closing)));
         if (ready.error && ready.error->code != EINTR)
             return ready.error;
         if (!ready.readable)
@@ -411,9 +474,12 @@ TransferResult NetworkPort::read(std::uint8_t* data, std::size_t size, int timeo
 
 void NetworkPort::discard_input()
 {
+    // What is there now, and no more than a reader would keep: a server that sends without
+    // pause must not hold the caller here.
     Impl& m = *impl_;
-    while (m.socket.wait(false, 0).readable && !m.take_input(false)) {
-    }
+    for (std::size_t pieces = 0; pieces < MAX_PENDING / CHUNK && !m.stopped(); ++pieces)
+        if (!m.socket.wait(false, 0).readable || m.take_input(false))
+            break;
     m.pending.clear();
 }
 

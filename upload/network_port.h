@@ -21,10 +21,16 @@ public:
 
     // Connects; over rfc2217:// also agrees the COM-PORT option and 8-bit data both ways. A
     // malformed name, a name that does not resolve, a connection refused or not made in time,
-    // and a server that refuses the option are Failed, with the reason.
+    // and a server that refuses the option or keeps renegotiating options are Failed, with the
+    // reason.
     OpenResult open(const std::string& name, WriteMode mode = WriteMode::Plain) override;
 
     bool is_open() const override;
+
+    // Connecting, agreeing the options, setting the line, the write and the reads all look at
+    // stop at least every 100 ms; once it is set they end, and open and configure fail with
+    // EINTR.
+    void watch_stop(const std::atomic<bool>* stop) override;
 
     // Over rfc2217:// sets the server's line and checks each answer (rfc2217::judge_setup);
     // over socket:// the server has set its line itself, and only the speed is kept, to know
@@ -33,13 +39,15 @@ public:
 
     // Sends the frame and ends the stream. Progress counts the bytes the server has taken. The
     // write returns once the frame is sent as far as the protocol can tell: over rfc2217:// the
-    // server has answered a request sent behind the last byte (and, where it reports its line
-    // state, its transmitter is empty); over socket:// every byte was handed over and the
-    // connection closed cleanly. Either way the connection stays open until the frame has had
-    // its time on the line at the speed set, as a server may still hold bytes that it has read
-    // and drop them when the connection closes. A stop asks an RFC 2217 server to drop what it
-    // still holds. A send that ends early counts what the server had taken, but never more than
-    // the line can have carried since the first byte.
+    // server has answered the queries sent behind the last byte, with the line as it was set,
+    // and no answer beyond those asked for (and, where it reports its line state, its
+    // transmitter is empty); over socket:// every byte was handed over and the server closed
+    // the connection cleanly in answer to its end. A server that stops taking the frame for
+    // longer than its line time and the time of an answer fails the write. Either way the
+    // connection stays open until the frame has had its time on the line at the speed set, as a
+    // server may still hold bytes that it has read and drop them when the connection closes. A stop
+    // asks an RFC 2217 server to drop what it still holds. A send that ends early counts what the
+    // server had taken, but never more than the line can have carried since the first byte.
     TransferResult write(const std::uint8_t* data, std::size_t size,
                          const WriteWatch& watch = {}) override;
 

@@ -52,6 +52,12 @@ public:
 
     virtual bool is_open() const = 0;
 
+    // The flag that, once set (from a signal or console handler), ends the waits of open and
+    // configure as well as a watched write's: a port that waits on a remote side while it opens
+    // and sets up (a network port) looks at it at least every 100 ms and fails with EINTR. A port
+    // of this machine does not wait there and keeps no flag.
+    virtual void watch_stop(const std::atomic<bool>* stop) { (void)stop; }
+
     // Sets the speed, 8N1, no flow control, raw bytes, and drops DTR and RTS.
     virtual std::optional<SystemError> configure(std::uint32_t baud) = 0;
 

@@ -65,13 +65,68 @@ std::vector<std::uint8_t> line_setup_requests(std::uint32_t baud)
     append(bytes, request(SET_CONTROL, {CONTROL_DTR_OFF}));
     append(bytes, request(SET_CONTROL, {CONTROL_RTS_OFF}));
     append(bytes, request(SET_LINESTATE_MASK, {LINESTATE_SHIFT_EMPTY}));
-    append(bytes, sync_request());
+    append(bytes, request(SET_BAUDRATE, big_endian(0)));
     return bytes;
 }
 
-std::vector<std::uint8_t> sync_request() { return request(SET_BAUDRATE, big_endian(0)); }
+std::vector<std::uint8_t> sync_request()
+{
+    std::vector<std::uint8_t> bytes = request(SET_DATASIZE, {0});
+    append(bytes, request(SET_BAUDRATE, big_endian(0)));
+    return bytes;
+}
 
 Client::Client() = default;
+
+void Client::forget_answers()
+{
+    answers_ = Answers();
+    for (std::size_t& n : asked_)
+        n = 0;
+    for (std::size_t& n : answered_)
+        n = 0;
+    unasked_.reset();
+}
+
+void Client::sent_setup()
+{
+    for (Command c : {SET_BAUDRATE, SET_BAUDRATE, SET_DATASIZE, SET_PARITY, SET_STOPSIZE,
+                      SET_CONTROL, SET_CONTROL, SET_CONTROL, SET_LINESTATE_MASK})
+        sent(c);
+}
+
+void Client::sent_sync()
+{
+    sent(SET_DATASIZE);
+    sent(SET_BAUDRATE);
+}
+
+void Client::sent(Command command) { ++asked_[command]; }
+
+void Client::settle()
+{
+    for (std::size_t c = 0; c <= PURGE_DATA; ++c)
+        if (answered_[c] < asked_[c])
+            asked_[c] = answered_[c];
+}
+
+bool Client::all_answered() const
+{
+    return !unasked_ && answered_[SET_BAUDRATE] == asked_[SET_BAUDRATE] &&
+           answered_[SET_DATASIZE] == asked_[SET_DATASIZE];
+}
+
+std::optional<std::string> Client::problem() const
+{
+    if (too_many_rounds_)
+        return "the server kept renegotiating Telnet options (more than " +
+               std::to_string(MAX_NEGOTIATION_ROUNDS) + " rounds)";
+    if (unasked_)
+        return "the server sent an answer to no request (COM-PORT command " +
+               std::to_string(static_cast<unsigned>(*unasked_) + SERVER_OFFSET) +
+               " once more than asked)";
+    return std::nullopt;
+}
 
 std::vector<std::uint8_t> Client::start()
 {
@@ -142,7 +197,14 @@ void Client::negotiate(std::uint8_t verb, std::uint8_t option)
     // sides can never answer each other for ever.
     const bool we_may = option == COM_PORT || option == BINARY || option == SUPPRESS_GO_AHEAD;
     const bool he_may = option == BINARY || option == SUPPRESS_GO_AHEAD;
+    // A refused offer is answered once, and the answers of a session are bounded: a server that
+    // floods offers must not grow the replies without end.
     auto reply = [this](std::uint8_t v, std::uint8_t opt) {
+        if (rounds_ >= MAX_NEGOTIATION_ROUNDS) {
+            too_many_rounds_ = true;
+            return;
+        }
+        ++rounds_;
         replies_.insert(replies_.end(), {IAC, v, opt});
     };
     switch (verb) {
@@ -172,8 +234,9 @@ void Client::negotiate(std::uint8_t verb, std::uint8_t option)
             if (o.him == Side::No)
                 reply(DO, option);
             o.him = Side::Yes;
-        } else {
+        } else if (!o.him_refused) {
             reply(DONT, option);
+            o.him_refused = true;
         }
         break;
     case WONT:
@@ -194,6 +257,14 @@ void Client::subnegotiation_done()
         return;
     const std::uint8_t command = static_cast<std::uint8_t>(sub_[0] - SERVER_OFFSET);
     const std::vector<std::uint8_t> value(sub_.begin() + 1, sub_.end());
+    // The answers to what this program asks, counted against the requests: notifications and
+    // the like (NOTIFY-LINESTATE, NOTIFY-MODEMSTATE, FLOWCONTROL-SUSPEND) come unasked.
+    const bool answers_a_request = command == SET_BAUDRATE || command == SET_DATASIZE ||
+                                   command == SET_PARITY || command == SET_STOPSIZE ||
+                                   command == SET_CONTROL || command == SET_LINESTATE_MASK ||
+                                   command == PURGE_DATA;
+    if (answers_a_request && ++answered_[command] > asked_[command] && !unasked_)
+        unasked_ = command;
     if (command == SET_BAUDRATE) {
         if (value.size() == 4) {
             answers_.baud = (std::uint32_t{value[0]} << 24) | (std::uint32_t{value[1]} << 16) |
@@ -208,6 +279,7 @@ void Client::subnegotiation_done()
     switch (command) {
     case SET_DATASIZE:
         answers_.datasize = v;
+        ++answers_.datasize_answers;
         break;
     case SET_PARITY:
         answers_.parity = v;

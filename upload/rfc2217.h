@@ -61,9 +61,15 @@ std::vector<std::uint8_t> request(Command command, const std::vector<std::uint8_
 // query of the speed, whose answer closes the setup (see judge_setup).
 std::vector<std::uint8_t> line_setup_requests(std::uint32_t baud);
 
-// Asks for the speed without changing it: the server answers only after it has read every byte
-// sent before, which is how a sender learns that the server has the whole frame.
+// Asks for the data size and then the speed without changing them: the server answers only after
+// it has read every byte sent before, which is how a sender learns that the server has the whole
+// frame. Two kinds of answer, so that one more answer of the speed (to a request before, or to
+// none) cannot pass for them.
 std::vector<std::uint8_t> sync_request();
+
+// How many option answers this program gives a server in one session at most: a session needs
+// a handful; a server that keeps offering and withdrawing options is not followed further.
+constexpr std::size_t MAX_NEGOTIATION_ROUNDS = 64;
 
 // Where an option stands between this program and the server.
 enum class Agreement { Pending, Agreed, Refused };
@@ -73,6 +79,7 @@ struct Answers {
     std::optional<std::uint32_t> baud;
     std::optional<std::uint8_t> datasize, parity, stopsize, flow, dtr, rts, linestate_mask;
     std::size_t baud_answers = 0;               // every answer to SET-BAUDRATE, counted
+    std::size_t datasize_answers = 0;           // every answer to SET-DATASIZE, counted
     std::size_t transmitter_empty_reports = 0;  // line state reports with the shift register empty
 };
 
@@ -85,8 +92,27 @@ public:
     // What opens the session: option_requests(), with the options marked as asked for.
     std::vector<std::uint8_t> start();
 
-    // Forgets the answers so far, before a new setup.
-    void forget_answers() { answers_ = Answers(); }
+    // Forgets the answers so far, and the requests they answer, before a new setup.
+    void forget_answers();
+
+    // Notes requests the server now owes answers to, once they have been handed over whole:
+    // those of line_setup_requests(), of sync_request(), or one request.
+    void sent_setup();
+    void sent_sync();
+    void sent(Command command);
+
+    // The requests still unanswered once the setup is judged will not be answered (a server
+    // leaves some unanswered, see judge_setup): they are owed no more, and an answer to one
+    // later counts as an answer to no request.
+    void settle();
+
+    // Every query of the setup and of the sync answered, and no answer beyond those asked for.
+    bool all_answered() const;
+
+    // What makes the session unusable, once it has happened: an answer to a request that was
+    // not sent (more answers of a kind than requests of it), or more option rounds than
+    // MAX_NEGOTIATION_ROUNDS.
+    std::optional<std::string> problem() const;
 
     // Takes bytes from the server; the target's data among them is appended to data.
     void feed(const std::uint8_t* bytes, std::size_t size, std::vector<std::uint8_t>& data);
@@ -117,7 +143,13 @@ private:
     bool sub_is_com_port_ = false;
     Option options_[256];
     std::vector<std::uint8_t> replies_;
+    std::size_t rounds_ = 0;  // option answers given
+    bool too_many_rounds_ = false;
     Answers answers_;
+    // Requests owed an answer and answers given, by command (SET_BAUDRATE to PURGE_DATA).
+    std::size_t asked_[PURGE_DATA + 1] = {};
+    std::size_t answered_[PURGE_DATA + 1] = {};
+    std::optional<std::uint8_t> unasked_;  // the first command answered more often than asked
 };
 
 // The verdict on the line setup.

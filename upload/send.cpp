@@ -23,6 +23,8 @@ WriteMode mode_of(const SendOptions& options)
     return options.watch ? WriteMode::Watched : WriteMode::Plain;
 }
 
+bool stop_set(const SendOptions& options) { return options.watch && options.watch->stopped(); }
+
 // Opens the port; false with the outcome filled in when it did not open as a serial port.
 bool open_port(Port& port, const std::string& port_name, const SendOptions& options,
                SendOutcome& outcome)
@@ -30,7 +32,9 @@ bool open_port(Port& port, const std::string& port_name, const SendOptions& opti
     OpenResult opened = port.open(port_name, mode_of(options));
     if (opened.status == OpenResult::Status::Opened)
         return true;
-    if (opened.status == OpenResult::Status::NotSerial) {
+    if (stop_set(options)) {  // a stop ended the open's wait (a network port's)
+        outcome.kind = SendOutcome::Kind::Stopped;
+    } else if (opened.status == OpenResult::Status::NotSerial) {
         outcome.kind = SendOutcome::Kind::NotSerial;
     } else {
         outcome.kind = SendOutcome::Kind::PortFailed;
@@ -113,14 +117,16 @@ SendOutcome send_frame(Port& port, const std::string& port_name,
     outcome.payload = frame.size() - 2;
     outcome.total = frame.size();
     ClosePortOnExit release(port);
-    if (options.watch && options.watch->stopped()) {
+    if (stop_set(options)) {
         outcome.kind = SendOutcome::Kind::Stopped;
         return outcome;
     }
+    port.watch_stop(options.watch ? options.watch->stop : nullptr);
     if (!open_port(port, port_name, options, outcome))
         return outcome;
     if (std::optional<SystemError> refused = port.configure(options.baud)) {
-        outcome.kind = SendOutcome::Kind::SettingsRejected;
+        outcome.kind =
+            stop_set(options) ? SendOutcome::Kind::Stopped : SendOutcome::Kind::SettingsRejected;
         outcome.error = refused;
         return outcome;
     }

@@ -20,4 +20,9 @@ SystemError last_system_error();
 // plugged in, a board still enumerating. Errors that say it is there but unusable are not.
 bool means_absent(const SystemError& error);
 
+// Whether an error from opening a device says that it is there but this user may not open it:
+// on Linux a node that udev makes first and gives its mode a moment later. Never on Windows,
+// where a port another program holds also says "access denied".
+bool means_not_permitted(const SystemError& error);
+
 }  // namespace orvanta

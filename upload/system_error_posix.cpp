@@ -15,4 +15,9 @@ bool means_absent(const SystemError& error)
     return error.code == ENOENT || error.code == ENODEV || error.code == ENXIO;
 }
 
+bool means_not_permitted(const SystemError& error)
+{
+    return error.code == EACCES || error.code == EPERM;
+}
+
 }  // namespace orvanta

@@ -37,4 +37,6 @@ bool means_absent(const SystemError& error)
            error.code == ERROR_DEV_NOT_EXIST;
 }
 
+bool means_not_permitted(const SystemError&) { return false; }
+
 }  // namespace orvanta

@@ -2,6 +2,7 @@
 // A TCP connection in non-blocking mode, the thin part of the network port that differs between
 // platforms: tcp_socket_posix.cpp (BSD sockets) and tcp_socket_win32.cpp (Winsock). Nothing
 // outside the network port sees a socket.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,9 +33,10 @@ public:
     TcpSocket& operator=(const TcpSocket&) = delete;
 
     // Looks the host up and connects to the first of its addresses that accepts, all within
-    // timeout_ms for the connection attempts.
+    // timeout_ms for the connection attempts; a stop (looked at every 100 ms) gives up with
+    // EINTR. (The look-up itself runs to its end: a numeric address needs none.)
     std::optional<ConnectProblem> connect(const std::string& host, std::uint16_t port,
-                                          int timeout_ms);
+                                          int timeout_ms, const std::atomic<bool>* stop);
 
     bool is_open() const;
 
@@ -52,8 +54,9 @@ public:
     SocketIo receive(std::uint8_t* data, std::size_t size);     // what is there now
 
     // Bytes handed to the connection that the server has not acknowledged yet, where the system
-    // tells (0 where it does not).
-    std::size_t unacknowledged() const;
+    // tells (0 where it does not); nothing once the connection has failed and the system has
+    // dropped what it held.
+    std::optional<std::size_t> unacknowledged() const;
 
     // Sends the end of the stream; reading goes on.
     std::optional<SystemError> shutdown_send();

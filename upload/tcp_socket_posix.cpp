@@ -26,6 +26,9 @@ namespace orvanta {
 
 namespace {
 
+// How often a wait for a connection looks at the stop flag.
+constexpr int STOP_LOOK_MS = 100;
+
 // Frees a look-up's answer.
 struct AddressList {
     addrinfo* first = nullptr;
@@ -37,7 +40,8 @@ struct AddressList {
 };
 
 // One attempt on one address: the connected socket, or -1 with the reason.
-int connect_one(const addrinfo& a, Clock::time_point deadline, SystemError& why)
+int connect_one(const addrinfo& a, Clock::time_point deadline, const std::atomic<bool>* stop,
+                SystemError& why)
 {
     int fd = ::socket(a.ai_family, a.ai_socktype, a.ai_protocol);
     if (fd < 0) {
@@ -56,12 +60,29 @@ int connect_one(const addrinfo& a, Clock::time_point deadline, SystemError& why)
         ::close(fd);
         return -1;
     }
+    // The wait in slices that each end in time to look at the stop flag; a signal that is no
+    // stop goes on waiting.
     pollfd p = {fd, POLLOUT, 0};
-    if (int ready = poll(&p, 1, milliseconds_left(deadline)); ready <= 0) {
-        // EINTR is a stop signal, which gives up this attempt; any other end is the time's.
-        why = ready < 0 && errno == EINTR ? last_system_error() : errno_error(ETIMEDOUT);
-        ::close(fd);
-        return -1;
+    for (;;) {
+        if (stop && stop->load()) {
+            why = errno_error(EINTR);
+            ::close(fd);
+            return -1;
+        }
+        const int left = milliseconds_left(deadline);
+        if (left == 0) {
+            why = errno_error(ETIMEDOUT);
+            ::close(fd);
+            return -1;
+        }
+        const int ready = poll(&p, 1, left < STOP_LOOK_MS ? left : STOP_LOOK_MS);
+        if (ready > 0)
+            break;
+        if (ready < 0 && errno != EINTR) {
+            why = last_system_error();
+            ::close(fd);
+            return -1;
+        }
     }
     int error = 0;
     socklen_t length = sizeof error;
@@ -99,7 +120,7 @@ SystemError lookup_error(int code)
 }
 
 std::optional<ConnectProblem> TcpSocket::connect(const std::string& host, std::uint16_t port,
-                                                 int timeout_ms)
+                                                 int timeout_ms, const std::atomic<bool>* stop)
 {
     close();
     addrinfo hints = {};
@@ -112,7 +133,7 @@ std::optional<ConnectProblem> TcpSocket::connect(const std::string& host, std::u
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     SystemError why = errno_error(ETIMEDOUT);
     for (addrinfo* a = list.first; a; a = a->ai_next) {
-        int fd = connect_one(*a, deadline, why);
+        int fd = connect_one(*a, deadline, stop, why);
         if (fd >= 0) {
             impl_->fd = fd;
             return std::nullopt;
@@ -162,16 +183,22 @@ SocketIo TcpSocket::receive(std::uint8_t* data, std::size_t size)
     return io;
 }
 
-std::size_t TcpSocket::unacknowledged() const
+std::optional<std::size_t> TcpSocket::unacknowledged() const
 {
     int queued = 0;
 #if defined(SIOCOUTQ)
+    // A connection reset has emptied the queue: it tells nothing of what the server took.
+    tcp_info info = {};
+    socklen_t info_length = sizeof info;
+    if (getsockopt(impl_->fd, IPPROTO_TCP, TCP_INFO, &info, &info_length) == 0 &&
+        info.tcpi_state == TCP_CLOSE)
+        return std::nullopt;
     if (ioctl(impl_->fd, SIOCOUTQ, &queued) != 0 || queued < 0)
-        return 0;
+        return std::nullopt;
 #elif defined(SO_NWRITE)
     socklen_t length = sizeof queued;
     if (getsockopt(impl_->fd, SOL_SOCKET, SO_NWRITE, &queued, &length) != 0 || queued < 0)
-        return 0;
+        return std::nullopt;
 #endif
     return static_cast<std::size_t>(queued);
 }

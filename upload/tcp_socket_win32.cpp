@@ -15,6 +15,9 @@ namespace orvanta {
 
 namespace {
 
+// How often a wait for a connection looks at the stop flag.
+constexpr int STOP_LOOK_MS = 100;
+
 // Winsock for the life of the program, once it is needed.
 class Winsock {
 public:
@@ -78,7 +81,8 @@ int select_on(SOCKET s, bool read, bool write, bool except, int timeout_ms, bool
     return n;
 }
 
-SOCKET connect_one(const addrinfo& a, Clock::time_point deadline, SystemError& why)
+SOCKET connect_one(const addrinfo& a, Clock::time_point deadline, const std::atomic<bool>* stop,
+                   SystemError& why)
 {
     SOCKET s = ::socket(a.ai_family, a.ai_socktype, a.ai_protocol);
     if (s == INVALID_SOCKET) {
@@ -93,10 +97,23 @@ SOCKET connect_one(const addrinfo& a, Clock::time_point deadline, SystemError& w
         closesocket(s);
         return INVALID_SOCKET;
     }
-    // A connection that fails shows in the exception set; one made, in the write set.
+    // A connection that fails shows in the exception set; one made, in the write set. The wait
+    // goes in slices that each end in time to look at the stop flag (a console event sets it
+    // from another thread and interrupts no wait).
     bool readable = false, writable = false, failed = false;
-    int n =
-        select_on(s, false, true, true, milliseconds_left(deadline), readable, writable, failed);
+    int n = 0;
+    while (n == 0) {
+        if (stop && stop->load()) {
+            why = SystemError{EINTR, "stopped"};
+            closesocket(s);
+            return INVALID_SOCKET;
+        }
+        const int left = milliseconds_left(deadline);
+        if (left == 0)
+            break;
+        n = select_on(s, false, true, true, left < STOP_LOOK_MS ? left : STOP_LOOK_MS, readable,
+                      writable, failed);
+    }
     if (n <= 0) {
         why = n == 0 ? socket_error(WSAETIMEDOUT) : last_socket_error();
         why.code = n == 0 ? ETIMEDOUT : why.code;
@@ -131,7 +148,7 @@ bool TcpSocket::is_open() const { return impl_->s != INVALID_SOCKET; }
 SystemError lookup_error(int code) { return socket_error(code); }
 
 std::optional<ConnectProblem> TcpSocket::connect(const std::string& host, std::uint16_t port,
-                                                 int timeout_ms)
+                                                 int timeout_ms, const std::atomic<bool>* stop)
 {
     close();
     if (!winsock_started())
@@ -148,12 +165,12 @@ std::optional<ConnectProblem> TcpSocket::connect(const std::string& host, std::u
     SystemError why = socket_error(WSAETIMEDOUT);
     why.code = ETIMEDOUT;
     for (addrinfo* a = list.first; a; a = a->ai_next) {
-        SOCKET s = connect_one(*a, deadline, why);
+        SOCKET s = connect_one(*a, deadline, stop, why);
         if (s != INVALID_SOCKET) {
             impl_->s = s;
             return std::nullopt;
         }
-        if (milliseconds_left(deadline) == 0)
+        if ((stop && stop->load()) || milliseconds_left(deadline) == 0)
             break;
     }
     return ConnectProblem{false, why};
@@ -196,7 +213,7 @@ SocketIo TcpSocket::receive(std::uint8_t* data, std::size_t size)
 }
 
 // Windows does not tell how much of a connection's queue the peer has acknowledged.
-std::size_t TcpSocket::unacknowledged() const { return 0; }
+std::optional<std::size_t> TcpSocket::unacknowledged() const { return 0; }
 
 std::optional<SystemError> TcpSocket::shutdown_send()
 {

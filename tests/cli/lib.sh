@@ -9,6 +9,7 @@ check() {  # check NAME COMMAND...: counts a pass when the command succeeds
   if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "FAILED: $name"; fi
 }
 contains() { grep -qF -- "$2" "$1" || { echo "'$2' not in $1:"; cat "$1"; return 1; }; }
+not_contains() { ! grep -qF -- "$2" "$1" || { echo "'$2' in $1:"; cat "$1"; return 1; }; }
 
 finish() {  # the closing line, and the script's status
   echo "$passes passed, $failures failed"

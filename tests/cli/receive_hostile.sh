@@ -60,6 +60,27 @@ row "failed receive makes no -o" 1 "no frame arrived" --virtual "$work/line" --w
 check "no half file" [ ! -e "$work/new" ]
 check "nothing left behind" nothing_left
 
+# A file replaced by a receive keeps its mode and owner; one with other hard links is refused
+# up front, as the new file would take this name only.
+receive_into() {  # receive_into FILE: one good frame received into FILE
+  "$cli" receive --virtual "$work/line" --wait 10 -o "$1" >"$work/out" 2>&1 & receiver=$!
+  for _ in $(seq 100); do [ -L "$work/line" ] && break; sleep 0.05; done
+  "$cli" send -q -p "$work/line" "$work/ref.bin"
+  wait $receiver
+}
+echo "private" >"$work/private"; chmod 600 "$work/private"
+[ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$work/private"
+owner_before=$(stat -c %U:%G "$work/private")
+receive_into "$work/private"; status=$?
+check "-o over a 0600 file: received" [ $status -eq 0 ]
+check "-o over a 0600 file: the payload" cmp -s "$work/private" "$work/ref.bin"
+check "-o over a 0600 file: still 0600" [ "$(stat -c %a "$work/private")" = 600 ]
+check "-o over a file: its owner kept" [ "$(stat -c %U:%G "$work/private")" = "$owner_before" ]
+echo "linked" >"$work/linked"; ln "$work/linked" "$work/other-name"
+row "-o a file with another hard link" 1 "$work/linked has 2 hard links; not writing the payload over it" --virtual "$work/line" --wait 0.2 -o "$work/linked"
+check "both names still the old file" bash -c "[ \"\$(cat '$work/linked')\" = linked ] && [ '$work/linked' -ef '$work/other-name' ]"
+check "nothing left behind" nothing_left
+
 # The link: never made over anything but a dangling link, never taken from a live receiver.
 echo "my notes" >"$work/notes"; echo "more notes" >"$work/notes.new"
 row "link over a file"      1 "$work/notes exists and is not a link" --virtual "$work/notes" --wait 0.1
@@ -95,10 +116,16 @@ done
 "$linepair" "$work/a" "$work/b" >"$work/pair.log" 2>&1 &
 for _ in $(seq 100); do grep -q ready "$work/pair.log" && break; sleep 0.05; done
 printf '\000\005stale' >"$work/a"
-sleep 0.3
-"$cli" receive -p "$work/b" --expect "$work/ref.bin" --wait 5 --timeout 0.3 >"$work/out" 2>&1 &
+waiting_in() {  # waiting_in TTY: the bytes that have arrived in TTY and not been read
+  python3 -c 'import fcntl, os, struct, sys, termios
+fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+print(struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"0000"))[0])' "$1"
+}
+for _ in $(seq 200); do [ "$(waiting_in "$work/b")" -ge 7 ] && break; sleep 0.05; done
+"$cli" receive -p "$work/b" --expect "$work/ref.bin" --wait 20 --timeout 0.3 >"$work/out" 2>&1 &
 receiver=$!
-sleep 0.5
+# The receiver has dropped what was waiting once it waits for the line.
+for _ in $(seq 200); do grep -q poll "/proc/$receiver/wchan" 2>/dev/null && break; sleep 0.05; done
 "$cli" send -p "$work/a" "$work/ref.bin" >/dev/null 2>&1
 wait $receiver; status=$?
 check "stale input is dropped" [ $status -eq 0 ]

@@ -13,7 +13,7 @@ feed() {
   rm -f "$work/line" "$work/got"
   $cli receive --virtual "$work/line" --timeout 0.3 -o "$work/got" >"$work/out" 2>&1 &
   local receiver=$!
-  for _ in $(seq 100); do [ -L "$work/line" ] && break; sleep 0.05; done
+  for _ in $(seq 200); do [ -L "$work/line" ] && break; sleep 0.05; done
   printf "$bytes" >"$work/line"
   wait $receiver
   local status=$?

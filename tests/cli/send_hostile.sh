@@ -67,13 +67,23 @@ check "a file given as the port is untouched" cmp -s "$work/disk.img" "$work/dis
 row "port missing"        1 "$work/nope port error: No such file or directory" send -p "$work/nope" "$work/small.bin"
 # The user's own terminal (script gives the command one): refused, and left as it was.
 if [ -n "${ORVANTA_EMULATOR:-}" ]; then
-  echo "SKIPPED: send_hostile.sh, own terminal: the emulator ($ORVANTA_EMULATOR) does not say which session a terminal belongs to (qemu-user 7.2 passes TIOCGSID on but does not copy the answer back)"
+  echo "SKIPPED: send_hostile.sh, own terminal and another session's: the emulator ($ORVANTA_EMULATOR) does not say which session a terminal belongs to (qemu-user 7.2 passes TIOCGSID on but does not copy the answer back)"
 else
   script -qec "stty -g >$work/tty.before; $cli send -p /dev/tty $work/small.bin 2>$work/tty.err; echo \$? >$work/tty.status; stty -g >$work/tty.after" /dev/null >/dev/null
   check "own terminal refused" [ "$(cat "$work/tty.status")" = 1 ]
   check "own terminal says so" contains "$work/tty.err" "/dev/tty is not a serial port"
   check "own terminal left as it was" cmp -s "$work/tty.before" "$work/tty.after"
+  # The same terminal by its own name, from a session of its own (setsid): still the screen of
+  # the session whose terminal it is.
+  script -qec "stty -g >$work/tty.before; setsid -w $cli send -p \$(tty) $work/small.bin 2>$work/tty.err; echo \$? >$work/tty.status; stty -g >$work/tty.after" /dev/null >"$work/tty.screen"
+  check "another session's terminal refused" [ "$(cat "$work/tty.status")" = 1 ]
+  check "another session's terminal says so" contains "$work/tty.err" "is not a serial port; nothing was sent"
+  check "another session's terminal: nothing on the screen" [ "$(stat -c %s "$work/tty.screen")" -lt 100 ]
+  check "another session's terminal left as it was" cmp -s "$work/tty.before" "$work/tty.after"
 fi
+python3 -c "import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])" "$work/socket"
+row "port is a Unix socket" 1 "$work/socket is not a serial port; nothing was sent" send -p "$work/socket" "$work/small.bin"
+row "port is a Unix socket, --wait-port" 1 "$work/socket is not a serial port" send --wait-port=5 -p "$work/socket" "$work/small.bin"
 
 # Numbers as people write them: decimal only, and nothing out of range.
 for baud in 12345 0x1C200 -9600 +9600 9600.5 "" " 9600" 1e5 99999999999999999999; do
@@ -89,6 +99,7 @@ for seconds in "" x -1 +1 1e3 0x10 nan inf " 1" 1000001 1.5.5; do
   row "--wait-port='$seconds'" 2 "--wait-port: takes seconds from 0 to 1000000" send --wait-port="$seconds" -p "$fast" "$work/small.bin"
 done
 row "a port named twice"  2 "names a port already given" send -p "$fast" -p "$fast" "$work/small.bin"
+ORVANTA_PORT=" " row "ORVANTA_PORT a blank name, shown" 1 '\x20 port error: No such file or directory' send "$work/small.bin"
 ORVANTA_PORT="$fast," row "ORVANTA_PORT, trailing comma" 2 "ORVANTA_PORT has an empty name" send "$work/small.bin"
 row "--watch, file a FIFO" 1 "is not a file" send --watch -p "$fast" "$work/fifo"
 row "--watch, file missing" 1 "No such file or directory; nothing was sent" send --watch -p "$fast" "$work/missing.bin"
@@ -113,6 +124,22 @@ exec {reader}<&-
 exec {writer}>&-
 check "stdout a closed pipe: exit 1, not killed by SIGPIPE" [ $status -eq 1 ]
 check "stdout a closed pipe: says so" contains "$work/err" "cannot write the output: Broken pipe"
+# A stop while the result waits on a full pipe is a stop: 130, not a failure to write.
+mkfifo "$work/full"
+exec {full}<>"$work/full"
+head -c 65536 /dev/zero >&$full  # as much as the pipe holds: the next write waits
+for watch in "" --watch; do
+  before=$(arrived "$work/fast.got")
+  "$cli" send $watch -p "$fast" "$work/small.bin" >&$full 2>"$work/err" & sender=$!
+  for _ in $(seq 200); do grep -q pipe_write "/proc/$sender/wchan" 2>/dev/null && break; sleep 0.05; done
+  check "stdout a full pipe ${watch:-send}: the frame went out" [ "$(arrived "$work/fast.got")" -ge $((before + 1002)) ]
+  kill -INT $sender
+  for _ in $(seq 200); do kill -0 $sender 2>/dev/null || break; sleep 0.05; done
+  kill -KILL $sender 2>/dev/null  # still waiting on the pipe: the stop was not seen
+  wait $sender; status=$?
+  check "stdout a full pipe ${watch:-send}, SIGINT: exit 130" [ $status -eq 130 ]
+done
+exec {full}>&-
 before=$(arrived "$work/fast.got")
 "$cli" send -p "$fast" --baud 12345 "$work/small.bin" 2>&-; status=$?
 check "stderr closed: usage error still exits 2" [ $status -eq 2 ]
@@ -125,13 +152,27 @@ if [ "$(id -u)" -eq 0 ]; then
   chmod o+rw "$(readlink -f "$slow")" "$work/big.bin" "$work/small.bin"
   chmod o+rx "$work"
 fi
+# A port another program holds (its lock, no exclusive flag) is refused, and the refusal leaves
+# the port as it was: an unprivileged program can open it afterwards.
+(exec 9<"$(readlink -f "$slow")"; flock -x 9; exec sleep 30) & holder=$!
+inode=$(stat -c %i "$(readlink -f "$slow")")
+for _ in $(seq 200); do grep -q ":$inode " /proc/locks && break; sleep 0.05; done
+"${as_user[@]}" "$cli" send -p "$slow" "$work/small.bin" >/dev/null 2>"$work/err"; status=$?
+check "held by another's lock: refused" [ $status -eq 1 ]
+check "held by another's lock: says so" contains "$work/err" "$slow port error: the port is in use by another program"
+check "held by another's lock: others can still open it" "${as_user[@]}" sh -c "exec 3<>'$slow'"
+kill $holder; wait $holder 2>/dev/null
+
+settle() {  # until the paced reader has taken what the line still held (no growth for 0.5 s)
+  local last=-1 now
+  for _ in $(seq 40); do now=$(arrived "$1"); [ "$now" = "$last" ] && return 0; last=$now; sleep 0.5; done
+}
 for signal in INT TERM HUP; do
-  sleep 1  # the paced reader takes what the line still holds
+  settle "$work/slow.got"
   before=$(arrived "$work/slow.got")
   "${as_user[@]}" "$cli" send -p "$slow" "$work/big.bin" >"$work/out" 2>"$work/err" &
   sender=$!
-  for _ in $(seq 100); do [ "$(arrived "$work/slow.got")" -gt "$before" ] && break; sleep 0.05; done
-  sleep 0.3
+  for _ in $(seq 200); do [ "$(arrived "$work/slow.got")" -gt "$before" ] && break; sleep 0.05; done
   kill -$signal $sender
   wait $sender; status=$?
   want=$((128 + $(kill -l $signal)))
@@ -143,9 +184,11 @@ done
 
 # Signals end a watch that waits for a change as Ctrl-C does: 128 + the signal, the port free.
 for signal in INT TERM HUP; do
+  before=$(arrived "$work/fast.got")
   "$cli" send -q --watch -p "$fast" "$work/small.bin" >/dev/null 2>"$work/err" &
   watcher=$!
-  sleep 0.5
+  # its first send is done: it waits for a change, its signals caught
+  for _ in $(seq 200); do [ "$(arrived "$work/fast.got")" -ge $((before + 1002)) ] && break; sleep 0.05; done
   kill -$signal $watcher
   wait $watcher; status=$?
   check "watch, SIG$signal: exit $((128 + $(kill -l $signal)))" [ $status -eq $((128 + $(kill -l $signal))) ]

@@ -22,6 +22,21 @@ free_port() {
 
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
+# speed_seen_during PID DEVICE RATE: true once DEVICE shows RATE while the send PID still runs.
+# The server sets its line when asked and may put it back (speed 0 on a pseudo-terminal) as soon
+# as the connection ends, so the speed is read while the sender holds the connection, not after:
+# a sender that is slow to start (32-bit Wine under qemu) only makes the wait longer.
+speed_seen_during() {
+  local pid=$1 device=$2 rate=$3
+  while kill -0 "$pid" 2>/dev/null; do
+    stty -F "$device" 2>/dev/null | grep -q "speed $rate baud" && return 0
+    sleep 0.02
+  done
+  echo "$device never showed speed $rate baud while the send ran; last seen:"
+  stty -F "$device" 2>&1 | head -n 1
+  return 1
+}
+
 # start_server DEVICE ACCEPTER...: ser2net with one connection per accepter (each a gensio
 # accepter string with PORT where its port goes) in front of DEVICE; sets $server and
 # $ports (the ports, in order).

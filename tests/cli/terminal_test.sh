@@ -50,6 +50,27 @@ check "send exit 0" [ $status -eq 0 ]
 check "no progress off a terminal" [ ! -s "$work/err" ]
 check "result on stdout" contains "$work/out" "sent 1,000 bytes to $line"
 
+# With the terminal's output suspended (Ctrl-S) the send goes on: its progress waits for the
+# screen, the line does not. A SIGTERM once the frame has left whole makes it no less whole; the
+# result shows when output resumes (Ctrl-Q), and the status is the stop's.
+settle
+before=$(arrived_bytes)
+rm -f "$work/sender.pid" "$work/ctrl-s.status"
+{
+  printf '\023'  # Ctrl-S
+  for _ in $(seq 200); do [ -s "$work/sender.pid" ] && break; sleep 0.05; done
+  for _ in $(seq 400); do [ "$(arrived_bytes)" -ge $((before + 65537)) ] && break; sleep 0.05; done
+  arrived_bytes >"$work/arrived-while-suspended"
+  kill -TERM "$(cat "$work/sender.pid")"
+  printf '\021'  # Ctrl-Q
+  for _ in $(seq 200); do [ -s "$work/ctrl-s.status" ] && break; sleep 0.05; done
+} | script -qfec "$cli send -p $line $work/big.bin & echo \$! >$work/sender.pid; wait \$!; echo \$? >$work/ctrl-s.status" /dev/null >"$work/tty.out"
+check "output suspended: the frame went out meanwhile" \
+  [ "$(cat "$work/arrived-while-suspended")" -ge $((before + 65537)) ]
+check "output suspended: then the result" contains "$work/tty.out" "sent 65,535 bytes to $line"
+check "output suspended: not called incomplete" [ -z "$(grep -l "incomplete frame" "$work/tty.out")" ]
+check "output suspended, SIGTERM: exit 143" [ "$(cat "$work/ctrl-s.status")" = 143 ]
+
 # Ctrl-C part-way: exit 130, how much went out, the rest never sent, the port free at once.
 settle
 before=$(arrived_bytes)

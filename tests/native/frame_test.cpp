@@ -202,6 +202,10 @@ TEST(Text, NamesInMessagesShowControlCharactersEscaped)
     EXPECT_EQ(printable("\x1B[2J\x7F\x01"), "\\x1B[2J\\x7F\\x01");
     EXPECT_EQ(printable("\xC3\xBC"), "\xC3\xBC");  // UTF-8 stays as it is
     EXPECT_EQ(printable("\\\\.\\COM10"), "\\\\.\\COM10");
+    // A name's ends show: blanks there are escaped, an empty name is quoted.
+    EXPECT_EQ(printable(" "), "\\x20");
+    EXPECT_EQ(printable(" my port  "), "\\x20my port\\x20\\x20");
+    EXPECT_EQ(printable(""), "\"\"");
 }
 
 TEST(Text, GroupedCounts)

@@ -43,6 +43,9 @@ TEST(PortList, LinuxRulesOnAFakeTree)
         "/dev/ttyS0  driver serial",
         "/dev/ttyUSB0  FTDI FT232R USB UART, USB 0403:6001, serial number A50285BI, driver "
         "ftdi_sio, /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+        // Its maker, product and serial number hold escape sequences, shown escaped.
+        "/dev/ttyUSB2  Evil\\x1B]0;owned\\x07 Corp Serial\\x1B[2J\\rAdapter, USB 1a86:7523, "
+        "serial number SN\\x1B1, driver ftdi_sio",
     };
     EXPECT_EQ(lines_of(list_linux_ports(roots), FIXTURE), expected);
 }
@@ -78,6 +81,33 @@ TEST(PortList, APortHeldOpenIsBusy)
     }
     EXPECT_FALSE(busy());
     close(master);
+}
+
+// Real ports are character devices, which the fixture's plain files are not: the by-id link of
+// a node that is a terminal device is found, and a link to another device is not taken for it.
+TEST(PortList, ByIdLinkOfACharacterDevice)
+{
+    int masters[2], slaves[2];
+    char names[2][128];
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(openpty(&masters[i], &slaves[i], names[i], nullptr, nullptr), 0);
+    test::ScratchDir dev;
+    namespace fs = std::filesystem;
+    fs::create_symlink(names[0], dev.path("ttyUSB0"));
+    fs::create_directories(dev.path("serial/by-id"));
+    fs::create_symlink(names[1], dev.path("serial/by-id/usb-Other_Adapter_X1-if00-port0"));
+    fs::create_symlink("../../ttyUSB0",
+                       dev.path("serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+    LinuxRoots roots{FIXTURE + "/sys", dev.path(""), FIXTURE + "/proc"};
+
+    std::vector<PortInfo> ports = list_linux_ports(roots);
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].stable_name,
+              dev.path("serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+    for (int i = 0; i < 2; ++i) {
+        close(masters[i]);
+        close(slaves[i]);
+    }
 }
 
 TEST(PortList, NaturalOrder)

@@ -22,6 +22,11 @@ TEST(NetworkAddress, WellFormedNames)
         {"socket://[::1]:65535", P::Raw, "::1", 65535},
         {"rfc2217://[fe80::1:2]:00080", P::Rfc2217, "fe80::1:2", 80},
         {"rfc2217://[::ffff:10.0.0.1]:7", P::Rfc2217, "::ffff:10.0.0.1", 7},
+        // A link-local address with its zone, as people write it and as URLs do (%25).
+        {"rfc2217://[fe80::1%eth0]:2217", P::Rfc2217, "fe80::1%eth0", 2217},
+        {"socket://[fe80::1%25eth0]:3001", P::Raw, "fe80::1%eth0", 3001},
+        {"socket://[fe80::a:b%12]:3001", P::Raw, "fe80::a:b%12", 3001},
+        {"socket://[fe80::1%25en0.7]:3001", P::Raw, "fe80::1%en0.7", 3001},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -54,6 +59,12 @@ TEST(NetworkAddress, MalformedNamesSayWhatIsWrong)
         {"socket://[]:2217", "no address"},
         {"socket://[::1]2217", "no port"},
         {"socket://[host]:2217", "no IPv6 address"},
+        {"socket://[fe80::1%]:2217", "no zone after the %"},
+        {"socket://[fe80::1%eth 0]:2217", "no interface name"},
+        {"socket://[fe80::1%eth0%1]:2217", "no interface name"},
+        {"socket://[fe80::1%\x1B]:2217", "no interface name"},
+        {"socket://[%eth0]:2217", "no address"},
+        {"socket://[host%eth0]:2217", "no IPv6 address"},
         {"socket://::1:2217", "brackets"},
         {"socket://user@host:2217", "no name or address"},
         {"socket://ho st:2217", "no name or address"},

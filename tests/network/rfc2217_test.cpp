@@ -75,11 +75,13 @@ TEST(Rfc2217, RequestsGoOutAsTheProtocolSpellsThem)
     // An 0xFF inside a value is doubled like data.
     EXPECT_EQ(request(SET_BAUDRATE, {0x00, 0x00, 0xFF, 0x00}),
               (Bytes{IAC, SB, COM_PORT, 1, 0x00, 0x00, 0xFF, 0xFF, 0x00, IAC, SE}));
-    EXPECT_EQ(sync_request(), (Bytes{IAC, SB, COM_PORT, 1, 0, 0, 0, 0, IAC, SE}));
+    // Behind the frame: a query of the data size, then of the speed.
+    EXPECT_EQ(sync_request(),
+              (Bytes{IAC, SB, COM_PORT, 2, 0, IAC, SE, IAC, SB, COM_PORT, 1, 0, 0, 0, 0, IAC, SE}));
     const Bytes setup = line_setup_requests(57600);
-    const Bytes ends_with =
-        join({request(SET_CONTROL, {CONTROL_RTS_OFF}),
-              request(SET_LINESTATE_MASK, {LINESTATE_SHIFT_EMPTY}), sync_request()});
+    const Bytes ends_with = join({request(SET_CONTROL, {CONTROL_RTS_OFF}),
+                                  request(SET_LINESTATE_MASK, {LINESTATE_SHIFT_EMPTY}),
+                                  request(SET_BAUDRATE, {0, 0, 0, 0})});
     EXPECT_EQ(Bytes(setup.begin(), setup.begin() + 10),
               request(SET_BAUDRATE, {0x00, 0x00, 0xE1, 0x00}));
     ASSERT_GE(setup.size(), ends_with.size());
@@ -211,6 +213,106 @@ TEST(Rfc2217, NegotiationNeverLoops)
                                 WILL, BINARY, IAC, WILL, BINARY},
                                4);
     EXPECT_EQ(seen.replies, (Bytes{IAC, WONT, 1}));
+}
+
+// A server that floods offers: a refused option is answered once however often it is offered,
+// and a server that keeps taking back and offering again what it may have gets a bounded number
+// of answers, then the session is given up.
+TEST(Rfc2217, AFloodOfOffersCostsBoundedReplies)
+{
+    const struct {
+        const char* what;
+        Bytes offer;
+        Bytes replies;  // empty: bounded, and the session given up
+    } cases[] = {
+        {"WILL echo", {IAC, WILL, 1}, {IAC, DONT, 1}},
+        {"DO echo", {IAC, DO, 1}, {IAC, WONT, 1}},
+        {"WILL and WONT echo", {IAC, WILL, 1, IAC, WONT, 1}, {IAC, DONT, 1}},
+        {"DO and DONT suppress-go-ahead",
+         {IAC, DO, SUPPRESS_GO_AHEAD, IAC, DONT, SUPPRESS_GO_AHEAD},
+         {}},
+        {"WILL and WONT suppress-go-ahead",
+         {IAC, WILL, SUPPRESS_GO_AHEAD, IAC, WONT, SUPPRESS_GO_AHEAD},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Client client;
+        client.start();
+        Bytes data, replies;
+        for (int i = 0; i < 100000; ++i) {
+            client.feed(c.offer.data(), c.offer.size(), data);
+            Bytes more = client.take_replies();
+            replies.insert(replies.end(), more.begin(), more.end());
+            ASSERT_LE(replies.size(), 3 * MAX_NEGOTIATION_ROUNDS);
+        }
+        EXPECT_TRUE(data.empty());
+        if (c.replies.empty()) {
+            ASSERT_TRUE(client.problem());
+            EXPECT_NE(client.problem()->find("kept renegotiating"), std::string::npos);
+        } else {
+            EXPECT_EQ(replies, c.replies);
+            EXPECT_FALSE(client.problem());
+        }
+    }
+}
+
+// Every answer is counted against the requests sent whole: one more than asked is an answer to
+// no request, and the frame counts as answered only once the server has answered both queries
+// behind it, which it owes only once they have gone out whole.
+TEST(Rfc2217, AnswersAreCountedAgainstTheRequests)
+{
+    const Bytes setup_answers =
+        join({baud_answer(57600), answer(SET_DATASIZE, {8}), answer(SET_PARITY, {1}),
+              answer(SET_STOPSIZE, {1}), answer(SET_CONTROL, {1}), baud_answer(57600)});
+    const Bytes sync_answers = join({answer(SET_DATASIZE, {8}), baud_answer(57600)});
+    const Bytes notes =
+        join({answer(7 /* modem state */, {0}), answer(NOTIFY_LINESTATE, {LINESTATE_SHIFT_EMPTY})});
+    const struct {
+        const char* what;
+        Bytes before_sync, after_sync;
+        bool answered;
+        const char* problem;  // "" for none
+    } cases[] = {
+        {"in order", {}, sync_answers, true, ""},
+        {"notifications come unasked", notes, join({notes, sync_answers}), true, ""},
+        {"one more speed answer before the frame's end", baud_answer(57600), sync_answers, false,
+         "answer to no request (COM-PORT command 101"},
+        {"one more speed answer after it", {}, baud_answer(57600), false, ""},
+        {"the queries answered before they went out",
+         sync_answers,
+         {},
+         false,
+         "answer to no request"},
+        {"an answer too many behind the frame",
+         {},
+         join({sync_answers, answer(SET_PARITY, {1})}),
+         false,
+         "answer to no request (COM-PORT command 103"},
+        // DTR and RTS were left unanswered; once the setup is settled they are owed no more.
+        {"a late answer to DTR", answer(SET_CONTROL, {CONTROL_DTR_OFF}), sync_answers, false,
+         "answer to no request (COM-PORT command 105"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Client client;
+        client.start();
+        client.sent_setup();
+        Bytes data;
+        client.feed(setup_answers.data(), setup_answers.size(), data);
+        EXPECT_FALSE(client.problem());
+        client.settle();
+        client.feed(c.before_sync.data(), c.before_sync.size(), data);
+        client.sent_sync();
+        client.feed(c.after_sync.data(), c.after_sync.size(), data);
+        EXPECT_EQ(client.all_answered(), c.answered);
+        if (*c.problem) {
+            ASSERT_TRUE(client.problem());
+            EXPECT_NE(client.problem()->find(c.problem), std::string::npos) << *client.problem();
+        } else {
+            EXPECT_FALSE(client.problem()) << *client.problem();
+        }
+    }
 }
 
 TEST(Rfc2217, TheSetupIsJudgedOnEveryAnswer)

@@ -41,6 +41,14 @@ public:
 
     bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
 
+    // Bytes the driver holds that have not been read yet.
+    DWORD unread() const
+    {
+        DWORD errors = 0;
+        COMSTAT status = {};
+        return ClearCommError(handle_, &errors, &status) ? status.cbInQue : 0;
+    }
+
     // Everything that arrives until the line has been quiet for quiet_reads reads of 100 ms.
     std::vector<std::uint8_t> received(int quiet_reads = 3)
     {
@@ -108,7 +116,8 @@ public:
 
     std::string port() const { return "COM2"; }
 
-    // What arrived, once the line has been quiet for a while.
+    // What arrived, once the line has been quiet for a while and the far end holds nothing
+    // unread: a reader thread kept off the processor on a busy machine only makes this wait.
     std::vector<std::uint8_t> received()
     {
         std::size_t last = SIZE_MAX;
@@ -116,8 +125,9 @@ public:
             Sleep(300);
             EnterCriticalSection(&lock_);
             const std::vector<std::uint8_t> now = bytes_;
+            const DWORD unread = reader_->unread();
             LeaveCriticalSection(&lock_);
-            if (now.size() == last)
+            if (now.size() == last && unread == 0)
                 return now;
             last = now.size();
         }
@@ -149,9 +159,11 @@ public:
 private:
     void collect()
     {
+        // One read at a time under the lock (each waits at most 100 ms), so that received()
+        // sees each byte either collected or still unread at the far end.
         while (!done_) {
-            std::vector<std::uint8_t> got = reader_->received(1);
             EnterCriticalSection(&lock_);
+            std::vector<std::uint8_t> got = reader_->received(1);
             bytes_.insert(bytes_.end(), got.begin(), got.end());
             LeaveCriticalSection(&lock_);
         }

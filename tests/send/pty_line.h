@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -71,7 +72,8 @@ public:
         return now;
     }
 
-    // What arrived, once the line has been quiet for a while.
+    // What arrived, once the line has been quiet for a while and the master holds nothing
+    // unread: a reader thread kept off the processor on a busy machine only makes this wait.
     std::vector<std::uint8_t>
     received(std::chrono::milliseconds quiet = std::chrono::milliseconds(150))
     {
@@ -79,7 +81,7 @@ public:
         for (;;) {
             std::this_thread::sleep_for(quiet);
             std::lock_guard<std::mutex> lock(mutex_);
-            if (bytes_.size() == last)
+            if (bytes_.size() == last && unread() == 0)
                 return bytes_;
             last = bytes_.size();
         }
@@ -93,10 +95,11 @@ private:
             pollfd p = {master_, POLLIN, 0};
             if (poll(&p, 1, 20) <= 0)
                 continue;
+            // Read under the lock, so that received() sees each byte either here or unread.
+            std::lock_guard<std::mutex> lock(mutex_);
             ssize_t n = read(master_, chunk, sizeof chunk);
             if (n <= 0)
                 continue;
-            std::lock_guard<std::mutex> lock(mutex_);
             bytes_.insert(bytes_.end(), chunk, chunk + n);
             if (stop_after_ && bytes_.size() >= stop_after_) {
                 close(master_);
@@ -104,6 +107,13 @@ private:
                 return;
             }
         }
+    }
+
+    // Bytes waiting at the master that the reader has not taken yet (with mutex_ held).
+    int unread() const
+    {
+        int n = 0;
+        return master_ >= 0 && ioctl(master_, FIONREAD, &n) == 0 ? n : 0;
     }
 
     int master_ = -1;
