@@ -3,6 +3,7 @@
 // left as found, and files that change between sends.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -72,6 +73,13 @@ TEST(SendPosix, EveryWayOutLeavesTheExclusiveFlagAsFound)
         int set = 0;
         return ioctl(other, TIOCGEXCL, &set) == 0 && set != 0;
     };
+#ifdef ORVANTA_CROSS_BUILD  // run under an emulator, which may not answer the question
+    if (int set = 0; ioctl(other, TIOCGEXCL, &set) != 0 && errno == ENOSYS) {
+        close(other);
+        GTEST_SKIP() << "SKIPPED: SendPosix.EveryWayOutLeavesTheExclusiveFlagAsFound: the "
+                        "emulator does not answer TIOCGEXCL (qemu-user 7.2 lacks it)";
+    }
+#endif
     ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
     SerialPort port;
     EXPECT_EQ(port.open(line.path()).status, OpenResult::Status::Failed);
