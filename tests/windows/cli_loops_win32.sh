@@ -23,7 +23,8 @@ frame_of "$work/f.bin" >"$work/frame"
 
 # Several ports: each gets the frame whole, one that is no port fails alone.
 "$runner" "$cli" send -p COM8 -p COM7 -p COM9 "$(win "$work/f.bin")" >"$work/out" 2>"$work/err"; status=$?
-sleep 0.3
+# until the line's reader has written down what it took
+for _ in $(seq 200); do [ "$(size "$work/got1")" -ge "$(size "$work/frame")" ] && [ "$(size "$work/got2")" -ge "$(size "$work/frame")" ] && break; sleep 0.05; done
 check "several: exit 1" [ $status -eq 1 ]
 check "several: summary" contains "$work/err" "sent to 2 of 3 ports; COM7 port error"
 check "several: COM8 got the frame" cmp -s "$work/got1" "$work/frame"
@@ -39,12 +40,19 @@ ln -sfn "$work/late" "$dev/com6"
 "$runner" "$cli" send --wait-port=0.5 -p COM6 "$(win "$work/f.bin")" >/dev/null 2>"$work/err"; status=$?
 check "wait-port, never: exit 1" [ $status -eq 1 ]
 check "wait-port, never: says so" contains "$work/err" "COM6 did not appear within 0.5 s; nothing was sent"
-(sleep 1; exec "$paced_line" "$work/late" 10000000 "$work/late.got" >/dev/null 2>&1) &
-"$runner" "$cli" send --wait-port=20 -p COM6 "$(win "$work/f.bin")" >"$work/out" 2>"$work/err"; status=$?
-sleep 0.3
-check "wait-port, after 1 s: exit 0" [ $status -eq 0 ]
-check "wait-port, after 1 s: waited" contains "$work/err" "waiting for COM6"
-check "wait-port, after 1 s: the frame arrived" cmp -s "$work/late.got" "$work/frame"
+# The line is made once the sender says it waits for it (under emulated Wine the program alone
+# can take longer than a second to start), and the sender must then find it.
+"$runner" "$cli" send --wait-port=60 -p COM6 "$(win "$work/f.bin")" >"$work/out" 2>"$work/err" &
+sender=$!
+while kill -0 $sender 2>/dev/null && ! grep -q "waiting for COM6" "$work/err"; do sleep 0.05; done
+"$paced_line" "$work/late" 10000000 "$work/late.got" >/dev/null 2>&1 &
+late_line=$!
+wait $sender; status=$?
+check "wait-port, line made while waiting: exit 0" [ $status -eq 0 ]
+check "wait-port, line made while waiting: waited" contains "$work/err" "waiting for COM6"
+for _ in $(seq 200); do [ "$(stat -c %s "$work/late.got" 2>/dev/null || echo 0)" -ge "$(stat -c %s "$work/frame")" ] && break; sleep 0.05; done
+check "wait-port, line made while waiting: the frame arrived" cmp -s "$work/late.got" "$work/frame"
+kill $late_line 2>/dev/null; wait $late_line 2>/dev/null
 
 # --watch: a file replaced by rename and rewritten in place is sent each time, the same bytes
 # again are not; Ctrl-C ends it with 130.
@@ -53,7 +61,7 @@ cp "$work/f.bin" "$file"
 "$runner" "$cli" send --watch -p COM8 "$(win "$file")" >"$work/watch.log" 2>&1 &
 watcher=$!
 sent_lines() { grep -c ' sent .* bytes to COM8' "$work/watch.log"; }
-wait_lines() { for _ in $(seq 100); do [ "$(grep -cE '^[0-9:]{8} ' "$work/watch.log")" -ge "$1" ] && return; sleep 0.05; done; }
+wait_lines() { for _ in $(seq 600); do [ "$(grep -cE '^[0-9:]{8} ' "$work/watch.log")" -ge "$1" ] && return; sleep 0.05; done; }
 wait_lines 1
 head -c 500 /dev/urandom >"$work/new"; mv "$work/new" "$file"; wait_lines 2
 head -c 100 /dev/urandom | dd of="$file" conv=notrunc status=none; wait_lines 3
@@ -70,9 +78,12 @@ check "watch: says it stopped" contains "$work/watch.log" "stopped watching"
 
 # Ctrl-C during a send to two ports stops the paced one; the other has its frame; 130.
 head -c 65535 /dev/urandom >"$work/big.bin"
+before=$(size "$work/got2")
 "$runner" "$cli" send -p COM4 -p COM9 "$(win "$work/big.bin")" >"$work/out" 2>"$work/err" &
 sender=$!
-sleep 2
+# Signalled once the fast line has the whole frame: the send is under way, the paced one has
+# seconds to go, and the program has long set its handler.
+for _ in $(seq 600); do [ "$(size "$work/got2")" -ge $((before + 65537)) ] && break; sleep 0.05; done
 kill -INT $sender; wait $sender; status=$?
 check "Ctrl-C, two ports: exit 130" [ $status -eq 130 ]
 check "Ctrl-C, two ports: the paced one stopped" grep -qE "^stopped: [0-9,]+ of 65,537 bytes went out to COM4" "$work/err"
